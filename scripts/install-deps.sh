@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package the build, the program and the tests need.
+# Idempotent: packages already present are skipped; runs as root without prompts
+# (or through sudo when started by another user).
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  build-essential cmake ninja-build pkg-config ccache
+  # Qt 6.4: widgets, print support, serial port, charts, SQL with ODBC and PostgreSQL drivers
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev
+  libqt6sql6-odbc libqt6sql6-psql qt6-qpa-plugins libgl-dev libqt6opengl6-dev libxkbcommon-dev
+  # fuzzing (optional CMake switch KELVAR_FUZZ)
+  clang libclang-rt-14-dev
+  # database: ODBC driver manager, PostgreSQL server and its ODBC driver
+  unixodbc unixodbc-dev odbc-postgresql postgresql
+  # tests: independent workbook reader, virtual display for screenshots, locales
+  python3 python3-xlrd xvfb xauth locales
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+else
+  echo "All build and test packages are installed."
+fi
+
+# The GUI tests run under a Russian locale; make sure it exists.
+if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf8$'; then
+  $SUDO sed -i 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' /etc/locale.gen
+  $SUDO locale-gen >/dev/null
+fi
