@@ -1,0 +1,550 @@
+#include "link/ExchangeEngine.h"
+
+#include "link/Catalogue.h"
+#include "link/QSerialPortChannel.h"
+#include "link/SerialChannel.h"
+
+#include <QSerialPortInfo>
+#include <QTime>
+
+namespace kelvar::link {
+
+const QString ExchangeEngine::SettingsWriteFailedText = QStringLiteral(
+    "Во время записи установок произошла ошибка. Описание смотрите на закладке Протокол.");
+const QString ExchangeEngine::ScheduleWriteFailedText = QStringLiteral(
+    "Во время записи тарифного расписания произошла ошибка. Описание смотрите на закладке Протокол.");
+const QString ExchangeEngine::TimeoutText = QStringLiteral(" Timeout.");
+
+namespace {
+
+QString hexBytes(const QByteArray &bytes)
+{
+    QString text;
+    text.reserve(bytes.size() * 3);
+    for (char byte : bytes)
+        text += QStringLiteral("%1 ").arg(static_cast<quint8>(byte), 2, 16, QLatin1Char('0')).toUpper();
+    return text;
+}
+
+QString traceTime(const QTime &time)
+{
+    return time.toString(QStringLiteral("hh:mm:ss.zzz"));
+}
+
+} // namespace
+
+int ExchangeEngine::baudRate(int baudIndex)
+{
+    return baudIndex >= 0 && baudIndex < 4 ? BaudRates[baudIndex] : BaudRates[0];
+}
+
+ExchangeEngine::ExchangeEngine(SerialChannel *channel, QObject *parent)
+    : QObject(parent)
+    , m_channel(channel)
+{
+    qRegisterMetaType<kelvar::link::Indicator>();
+    qRegisterMetaType<kelvar::link::Protocol>();
+
+    const auto setUp = [this](QTimer &timer, int interval, void (ExchangeEngine::*handler)()) {
+        timer.setInterval(interval);
+        timer.setTimerType(Qt::PreciseTimer);
+        connect(&timer, &QTimer::timeout, this, handler);
+    };
+    setUp(m_timerCommand, CommandInterval, &ExchangeEngine::TimerCommandTimer);
+    setUp(m_timerOut, DefaultTimeout, &ExchangeEngine::TimerOutTimer);
+    setUp(m_timerStart, StartInterval, &ExchangeEngine::TimerStartTimer);
+    setUp(m_timerShape, ShapeInterval, &ExchangeEngine::TimerShapeTimer);
+
+    connect(m_channel, &SerialChannel::bytesArrived, this, &ExchangeEngine::onBytesArrived);
+    m_channel->setBaudRate(baudRate(m_baudIndex));
+}
+
+ExchangeEngine::~ExchangeEngine() = default;
+
+// --- Link settings ---------------------------------------------------------
+
+void ExchangeEngine::setAddress(int address)
+{
+    address = qBound(0, address, 255);
+    if (address == m_address)
+        return;
+    m_address = address;
+    rebaseQueue(m_protocol);
+}
+
+void ExchangeEngine::setProtocol(Protocol protocol)
+{
+    if (protocol == m_protocol)
+        return;
+    const Protocol old = m_protocol;
+    m_protocol = protocol;
+    m_addressSent = false;
+    rebaseQueue(old);
+}
+
+void ExchangeEngine::setParityIndex(int index)
+{
+    m_parityIndex = qBound(0, index, 2);
+}
+
+void ExchangeEngine::setBaudIndex(int index)
+{
+    m_baudIndex = qBound(0, index, 3);
+    m_channel->setBaudRate(baudRate(m_baudIndex));
+}
+
+void ExchangeEngine::setPortName(const QString &name)
+{
+    m_portName = name;
+}
+
+void ExchangeEngine::setTimeout(int milliseconds)
+{
+    // A running time-out keeps its length; the new one counts from the next send.
+    m_timeout = qMax(1, milliseconds);
+}
+
+int ExchangeEngine::timeout() const
+{
+    return m_timeout;
+}
+
+QByteArray ExchangeEngine::currentFrame() const
+{
+    const int skip = m_protocol == Protocol::Modbus ? 1 : 0;
+    if (m_current.size() < skip + 2)
+        return {};
+    return m_current.mid(skip, m_current.size() - skip - 2);
+}
+
+// --- Queue -------------------------------------------------------------------
+
+QByteArray ExchangeEngine::envelopeFrame(const QByteArray &frame) const
+{
+    return envelope(frame, m_protocol, static_cast<quint8>(m_address));
+}
+
+void ExchangeEngine::AddCommand(const QByteArray &frame)
+{
+    m_queue.append(envelopeFrame(frame));
+    CommandsChange();
+}
+
+void ExchangeEngine::RemoveCommand()
+{
+    if (m_queue.isEmpty())
+        return;
+    m_queue.removeFirst();
+    ++m_headSerial;
+    CommandsChange();
+}
+
+void ExchangeEngine::clearQueue()
+{
+    if (m_queue.isEmpty())
+        return;
+    m_queue.clear();
+    ++m_headSerial;
+    CommandsChange();
+}
+
+void ExchangeEngine::AbortQueue()
+{
+    m_timerOut.stop();
+    m_addressSent = false;
+    // The flags are cleared and the queue emptied before anything is reported,
+    // so nothing of the failed batch can be sent while the window shows its
+    // message, and the emptied queue does not count as a completed write.
+    QStringList failures;
+    if (m_settingsWriteActive) {
+        m_settingsWriteActive = false;
+        failures << SettingsWriteFailedText;
+    }
+    if (m_scheduleWriteActive) {
+        m_scheduleWriteActive = false;
+        failures << ScheduleWriteFailedText;
+    }
+    clearQueue();
+    for (const QString &message : std::as_const(failures))
+        reportFailure(message);
+}
+
+void ExchangeEngine::reportFailure(const QString &message)
+{
+    emit indicatorChanged(Indicator::Red);
+    m_timerShape.start();
+    // The message box the window opens runs its own event loop; delivering the
+    // signal from the event loop keeps that loop out of the engine's handlers.
+    QMetaObject::invokeMethod(this, [this, message] { emit writeFailed(message); }, Qt::QueuedConnection);
+}
+
+void ExchangeEngine::CommandsChange()
+{
+    if (!m_queue.isEmpty()) {
+        if (m_connected) {
+            m_current = m_queue.first();
+            m_timerCommand.start();
+        } else {
+            clearQueue();
+        }
+        return;
+    }
+    m_current.clear();
+    if (!m_connected)
+        return;
+    if (m_settingsWriteActive) {
+        m_settingsWriteActive = false;
+        emit indicatorChanged(Indicator::Green);
+        m_timerShape.start();
+        emit settingsWriteCompleted();
+    }
+    if (m_scheduleWriteActive) {
+        m_scheduleWriteActive = false;
+        emit indicatorChanged(Indicator::Green);
+        m_timerShape.start();
+        emit scheduleWriteCompleted();
+    }
+    emit EnableControls(true);
+    // A slot of the signals above may have disconnected or queued requests.
+    if (!m_connected || !m_queue.isEmpty())
+        return;
+    const QByteArray poll = PollRequest(m_pollIndex);
+    m_pollIndex = (m_pollIndex + 1) % PollCycleLength;
+    AddCommand(poll);
+}
+
+void ExchangeEngine::rebaseQueue(Protocol oldProtocol)
+{
+    if (m_queue.isEmpty())
+        return;
+    const int skip = oldProtocol == Protocol::Modbus ? 1 : 0;
+    for (QByteArray &entry : m_queue) {
+        if (entry.size() >= skip + 2)
+            entry = envelopeFrame(entry.mid(skip, entry.size() - skip - 2));
+    }
+    m_current = m_queue.first();
+}
+
+// --- Sending -----------------------------------------------------------------
+
+void ExchangeEngine::applyModbusCharacterFormat()
+{
+    static constexpr Parity parities[3] = {Parity::None, Parity::Even, Parity::Odd};
+    m_channel->setParity(parities[m_parityIndex]);
+    m_channel->setStopBits(m_parityIndex == 0 ? 2 : 1);
+}
+
+void ExchangeEngine::TimerCommandTimer()
+{
+    if (!m_channel->isOpen() || m_timerOut.isActive())
+        return;
+    m_timerCommand.stop();
+    if (m_current.isEmpty())
+        return;
+    // Whatever is still waiting in the port belongs to an earlier exchange and
+    // must not be taken for the start of this response.
+    const QByteArray stale = m_channel->readAll();
+    if (!stale.isEmpty())
+        trace(receivedLine(QTime::currentTime(), stale));
+    m_buffer.clear();
+
+    // Port errors here (a pseudo-terminal refuses stick parity and RTS) are
+    // let go: the time-out ends an exchange that could not be sent.
+    if (m_protocol == Protocol::Rs485) {
+        m_channel->setParity(Parity::Mark);
+        m_channel->setStopBits(1);
+        m_channel->setRts(true);
+        m_addressSent = true;
+        m_channel->writeByte(static_cast<quint8>(m_address));
+        trace(addressLine(QTime::currentTime(), static_cast<quint8>(m_address)));
+    } else {
+        applyModbusCharacterFormat();
+        m_channel->write(m_current);
+        if (m_current.size() > 1)
+            emit commandSent(CommandName(static_cast<quint8>(m_current[1])));
+        trace(sendLine(QTime::currentTime(), m_current));
+    }
+    m_timerOut.start(m_timeout);
+}
+
+void ExchangeEngine::repeatRequest()
+{
+    m_timerCommand.start();
+}
+
+// --- Receiving ---------------------------------------------------------------
+
+void ExchangeEngine::onBytesArrived()
+{
+    if (m_protocol == Protocol::Modbus)
+        VaComm1RxChar011();
+    else
+        VaComm1RxChar();
+}
+
+void ExchangeEngine::VaComm1RxChar()
+{
+    if (!m_channel->isOpen())
+        return;
+    const QByteArray bytes = m_channel->readAll();
+    if (bytes.isEmpty())
+        return;
+    trace(receivedLine(QTime::currentTime(), bytes));
+    // Bytes while no response is awaited are a late reply to an exchange that
+    // already ended; they must not start the next response.
+    if (!m_timerOut.isActive())
+        return;
+    m_addressSearch = false;
+
+    if (m_addressSent) {
+        if (static_cast<quint8>(bytes[0]) != m_address)
+            return; // not our address coming back: the time-out ends the exchange
+        m_addressSent = false;
+        m_channel->setParity(Parity::Space);
+        m_channel->setRts(true);
+        m_channel->write(m_current);
+        if (!m_current.isEmpty())
+            emit commandSent(CommandName(static_cast<quint8>(m_current[0])));
+        trace(sendLine(QTime::currentTime(), m_current));
+        return;
+    }
+
+    m_timeoutCount = 0;
+    m_buffer += bytes;
+    if (isCompleteRs485(m_buffer))
+        handOver(m_buffer);
+}
+
+void ExchangeEngine::VaComm1RxChar011()
+{
+    if (!m_channel->isOpen())
+        return;
+    const QByteArray bytes = m_channel->readAll();
+    if (bytes.isEmpty())
+        return;
+    trace(receivedLine(QTime::currentTime(), bytes));
+    if (!m_timerOut.isActive())
+        return;
+    m_addressSearch = false;
+    m_timeoutCount = 0;
+    m_buffer += bytes;
+    if (isCompleteModbus(m_buffer, static_cast<quint8>(m_address))) {
+        // The frame without its address; bytes behind it are not part of it.
+        const int frameSize = static_cast<quint8>(m_buffer[2]) + 3;
+        handOver(m_buffer.mid(1, frameSize - 1));
+    }
+}
+
+void ExchangeEngine::handOver(const QByteArray &response)
+{
+    if (m_responseHandler) {
+        m_responseHandler(response);
+        return;
+    }
+    meterAnswered();
+    RemoveCommand();
+}
+
+void ExchangeEngine::meterAnswered()
+{
+    m_timerOut.stop();
+    emit settingActionsEnabled(true);
+    emit findAddressEnabled(false);
+}
+
+// --- Timers ------------------------------------------------------------------
+
+void ExchangeEngine::TimerOutTimer()
+{
+    m_timerOut.stop();
+    m_addressSent = false;
+    if (m_addressSearch) {
+        setAddress(m_address >= 255 ? 0 : m_address + 1);
+        emit addressChanged(m_address);
+        if (!m_queue.isEmpty())
+            AbortQueue();
+        return;
+    }
+    AddToProtocol(timeoutLine(QTime::currentTime()));
+    ++m_timeoutCount;
+    const bool exceeded = m_timeoutCount > 5;
+    // The new address goes first, so the poll request that replaces the aborted
+    // queue is already addressed to it.
+    if (exceeded && m_productionMode && m_address != 0) {
+        setAddress(0);
+        emit addressChanged(0);
+    }
+    if (!m_queue.isEmpty())
+        AbortQueue();
+    emit findAddressEnabled(true);
+    if (exceeded) {
+        emit settingActionsEnabled(false);
+        emit EnableControls(false);
+        emit ResetMeterInfo();
+        emit timeoutsExceeded();
+    }
+}
+
+void ExchangeEngine::TimerStartTimer()
+{
+    m_timerStart.stop();
+    if (!m_connected)
+        return;
+    m_pollIndex = 0;
+    // Start afresh with the software version; what was queued before the
+    // first request is dropped without running the poll cycle for it.
+    m_queue.clear();
+    ++m_headSerial;
+    AddCommand(request(fn::ReadVersion));
+}
+
+void ExchangeEngine::TimerShapeTimer()
+{
+    m_timerShape.stop();
+    emit indicatorChanged(Indicator::Hidden);
+    emit ResetMeterInfo();
+}
+
+// --- Actions -----------------------------------------------------------------
+
+bool ExchangeEngine::ActionConnectExecute()
+{
+    if (m_connected)
+        return true;
+    emit statusCleared();
+    m_channel->setPortName(m_portName);
+    m_channel->setBaudRate(baudRate(m_baudIndex));
+    m_channel->setParity(Parity::None);
+    m_channel->setStopBits(1);
+    if (!m_channel->open()) {
+        emit portError(QStringLiteral("Ошибка открытия порта ") + m_portName);
+        return false;
+    }
+    m_channel->setRts(true);
+    m_connected = true;
+    m_addressSent = false;
+    m_buffer.clear();
+    emit connectionChanged(true);
+    emit ResetMeterInfo();
+    m_settingsWriteActive = false;
+    m_scheduleWriteActive = false;
+    m_timerStart.start();
+    return true;
+}
+
+bool ExchangeEngine::ActionDisconnectExecute()
+{
+    emit statusCleared();
+    m_timerOut.stop();
+    m_timerCommand.stop();
+    m_timerStart.stop();
+    const bool closed = m_channel->close();
+    // The link counts as down before the queue is emptied, so emptying it
+    // neither completes a pending write nor starts the poll cycle.
+    m_connected = false;
+    m_addressSent = false;
+    m_buffer.clear();
+    emit connectionChanged(false);
+    clearQueue();
+    m_current.clear();
+    emit EnableControls(false);
+    emit settingActionsEnabled(false);
+    emit findAddressEnabled(false);
+    if (!closed)
+        emit portError(QStringLiteral("Ошибка закрытия порта ") + m_portName);
+    return closed;
+}
+
+void ExchangeEngine::ActionFindAddressExecute()
+{
+    m_addressSearch = true;
+    if (m_address != 0) {
+        setAddress(0);
+        emit addressChanged(0);
+    }
+    if (!m_connected)
+        return;
+    // The request in flight went to the old address: drop it, so that address
+    // 0 gets a whole time-out of its own and a late answer from the old
+    // address does not end the search.
+    m_timerOut.stop();
+    m_addressSent = false;
+    m_buffer.clear();
+    if (!m_queue.isEmpty())
+        AbortQueue();
+}
+
+void ExchangeEngine::switchLinkParameters(int address, int baudIndex, Protocol protocol, int parityIndex)
+{
+    const Protocol old = m_protocol;
+    m_address = qBound(0, address, 255);
+    m_protocol = protocol;
+    m_parityIndex = qBound(0, parityIndex, 2);
+    setBaudIndex(baudIndex);
+    m_addressSent = false;
+    rebaseQueue(old);
+    if (m_protocol == Protocol::Modbus && m_channel->isOpen())
+        applyModbusCharacterFormat();
+    emit linkParametersChanged(m_address, m_baudIndex, m_protocol, m_parityIndex);
+}
+
+// --- Protocol view -----------------------------------------------------------
+
+void ExchangeEngine::AddToProtocol(const QString &text)
+{
+    emit protocolLine(text);
+}
+
+void ExchangeEngine::trace(const QString &line)
+{
+    if (m_masterMode)
+        AddToProtocol(line);
+}
+
+QString ExchangeEngine::sendLine(const QTime &time, const QByteArray &bytes)
+{
+    return traceTime(time) + QStringLiteral(" Send ") + hexBytes(bytes);
+}
+
+QString ExchangeEngine::addressLine(const QTime &time, quint8 address)
+{
+    return traceTime(time) + QStringLiteral(" Send ")
+           + QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+QString ExchangeEngine::receivedLine(const QTime &time, const QByteArray &bytes)
+{
+    return traceTime(time) + QStringLiteral(" Received: ") + hexBytes(bytes);
+}
+
+QString ExchangeEngine::timeoutLine(const QTime &time)
+{
+    return time.toString(QStringLiteral("hh:mm:ss:zzz")) + TimeoutText;
+}
+
+// --- Ports -------------------------------------------------------------------
+
+QStringList ExchangeEngine::EnumerateSerialPorts()
+{
+    QStringList listed;
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        listed << info.portName();
+    return EnumerateSerialPorts(listed, &QSerialPortChannel::probe);
+}
+
+QStringList ExchangeEngine::EnumerateSerialPorts(const QStringList &listed,
+                                                 const std::function<bool(const QString &)> &probe)
+{
+    if (!listed.isEmpty())
+        return listed;
+    QStringList found;
+    for (int n = 1; n <= 8; ++n) {
+        const QString name = QStringLiteral("Com%1").arg(n);
+        if (probe && probe(name))
+            found << name;
+    }
+    return found;
+}
+
+} // namespace kelvar::link

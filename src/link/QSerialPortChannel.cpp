@@ -1,0 +1,187 @@
+#include "link/QSerialPortChannel.h"
+
+#if defined(Q_OS_LINUX)
+#include <termios.h>
+#endif
+
+namespace kelvar::link {
+
+namespace {
+
+QSerialPort::Parity toQt(Parity parity)
+{
+    switch (parity) {
+    case Parity::None: return QSerialPort::NoParity;
+    case Parity::Even: return QSerialPort::EvenParity;
+    case Parity::Odd: return QSerialPort::OddParity;
+    case Parity::Mark: return QSerialPort::MarkParity;
+    case Parity::Space: return QSerialPort::SpaceParity;
+    }
+    return QSerialPort::NoParity;
+}
+
+} // namespace
+
+QSerialPortChannel::QSerialPortChannel(QObject *parent)
+    : SerialChannel(parent)
+{
+    m_port.setBaudRate(4800);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialChannel::bytesArrived);
+}
+
+QSerialPortChannel::~QSerialPortChannel()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+void QSerialPortChannel::setPortName(const QString &name)
+{
+    m_port.setPortName(name);
+}
+
+QString QSerialPortChannel::portName() const
+{
+    return m_port.portName();
+}
+
+bool QSerialPortChannel::settle(bool ok)
+{
+    if (m_port.error() != QSerialPort::NoError) {
+        m_lastError = m_port.errorString();
+        m_port.clearError();
+        ok = false;
+    }
+    return ok;
+}
+
+bool QSerialPortChannel::open()
+{
+    if (m_port.isOpen())
+        return true;
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_lastError = m_port.errorString();
+        m_port.clearError();
+        return false;
+    }
+    // A pseudo-terminal has no modem lines: these fail there and are let go.
+    settle(m_port.setDataTerminalReady(false));
+    settle(m_port.setRequestToSend(true));
+    clearStickParity();
+    return true;
+}
+
+bool QSerialPortChannel::close()
+{
+    if (!m_port.isOpen())
+        return true;
+    m_port.close();
+    return settle(true);
+}
+
+bool QSerialPortChannel::isOpen() const
+{
+    return m_port.isOpen();
+}
+
+bool QSerialPortChannel::setBaudRate(qint32 baud)
+{
+    return settle(m_port.setBaudRate(baud));
+}
+
+qint32 QSerialPortChannel::baudRate() const
+{
+    return m_port.baudRate();
+}
+
+bool QSerialPortChannel::setParity(Parity parity)
+{
+    m_parity = parity;
+    const bool ok = settle(m_port.setParity(toQt(parity)));
+    clearStickParity();
+    return ok;
+}
+
+Parity QSerialPortChannel::parity() const
+{
+    return m_parity;
+}
+
+void QSerialPortChannel::clearStickParity()
+{
+#if defined(Q_OS_LINUX) && defined(CMSPAR)
+    if (!m_port.isOpen() || m_parity == Parity::Mark || m_parity == Parity::Space)
+        return;
+    const int fd = static_cast<int>(m_port.handle());
+    termios tio {};
+    if (fd < 0 || ::tcgetattr(fd, &tio) != 0 || !(tio.c_cflag & CMSPAR))
+        return;
+    tio.c_cflag &= ~CMSPAR;
+    ::tcsetattr(fd, TCSANOW, &tio);
+#endif
+}
+
+bool QSerialPortChannel::setStopBits(int stopBits)
+{
+    m_stopBits = stopBits == 2 ? 2 : 1;
+    return settle(m_port.setStopBits(m_stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop));
+}
+
+int QSerialPortChannel::stopBits() const
+{
+    return m_stopBits;
+}
+
+bool QSerialPortChannel::setRts(bool on)
+{
+    if (!m_port.isOpen())
+        return false;
+    return settle(m_port.setRequestToSend(on));
+}
+
+bool QSerialPortChannel::writeByte(quint8 byte)
+{
+    return write(QByteArray(1, static_cast<char>(byte)));
+}
+
+bool QSerialPortChannel::write(const QByteArray &bytes)
+{
+    if (!m_port.isOpen())
+        return false;
+    const qint64 written = m_port.write(bytes);
+    // Hand the bytes to the driver now rather than at the next event-loop pass,
+    // so the time-out counts from when they really left.
+    m_port.flush();
+    return settle(written == bytes.size());
+}
+
+QByteArray QSerialPortChannel::readAll()
+{
+    if (!m_port.isOpen())
+        return {};
+    return m_port.readAll();
+}
+
+QString QSerialPortChannel::errorString() const
+{
+    return m_lastError;
+}
+
+bool QSerialPortChannel::probe(const QString &portName)
+{
+    QSerialPort port;
+    port.setPortName(portName);
+    if (!port.open(QIODevice::ReadWrite))
+        return false;
+    const bool written = port.write(QByteArray(1, '\0')) == 1 && port.flush();
+    port.close();
+    return written;
+}
+
+} // namespace kelvar::link

@@ -1,0 +1,56 @@
+#pragma once
+// The serial channel over QSerialPort: a COM port on Windows, a tty or a
+// pseudo-terminal on Linux.
+
+#include "link/SerialChannel.h"
+
+#include <QSerialPort>
+
+namespace kelvar::link {
+
+class QSerialPortChannel : public SerialChannel
+{
+    Q_OBJECT
+public:
+    explicit QSerialPortChannel(QObject *parent = nullptr);
+    ~QSerialPortChannel() override;
+
+    void setPortName(const QString &name) override;
+    QString portName() const override;
+
+    bool open() override;
+    bool close() override;
+    bool isOpen() const override;
+
+    bool setBaudRate(qint32 baud) override;
+    qint32 baudRate() const override;
+    bool setParity(Parity parity) override;
+    Parity parity() const override;
+    bool setStopBits(int stopBits) override;
+    int stopBits() const override;
+    bool setRts(bool on) override;
+
+    bool writeByte(quint8 byte) override;
+    bool write(const QByteArray &bytes) override;
+    QByteArray readAll() override;
+
+    QString errorString() const override;
+
+    // Opens the named port, writes one zero byte and closes it again: true
+    // when all of that worked (the probing of ports when none are listed).
+    static bool probe(const QString &portName);
+
+private:
+    // Clears the port's error after a refused setting, keeping its text.
+    bool settle(bool ok);
+    // QSerialPort may leave the stick-parity flag set when going from mark or
+    // space back to none, even or odd; clears it in the port's termios.
+    void clearStickParity();
+
+    QSerialPort m_port;
+    QString m_lastError;
+    Parity m_parity = Parity::None;
+    int m_stopBits = 1;
+};
+
+} // namespace kelvar::link
