@@ -30,6 +30,7 @@ struct FeedResult {
     // After the last send, MeterModel::applyLinkChange() switches the meter to
     // the link parameters just written (function 3 answers in the old ones).
     bool linkChangeAfterSends = false;
+    bool stateChanged = false;     // a write request changed the state (worth saving)
 };
 
 class MeterModel {
@@ -42,9 +43,9 @@ public:
     // Workstation local wall-clock time in milliseconds since 2000-01-01 00:00:00.
     static qint64 hostNowMs();
 
-    // Brings the state to hostMs: generates the history on first use, records
-    // a power cycle when the state was saved earlier (poweredOn) and lets the
-    // readings grow.
+    // Switches the meter on at hostMs: a state without history gets its
+    // generated past; a saved state records the switch-off (when it was saved)
+    // and this switch-on in the power-on journal. Write access starts closed.
     void powerOn(qint64 hostMs);
     // Records the switch-off in the power-on journal (the server calls it at stop).
     void powerOff(qint64 hostMs);
@@ -54,6 +55,7 @@ public:
     // One complete request without address (code .. CRC) -> the reply without
     // address, or empty when the meter does not answer. No faults, no framing.
     QByteArray process(const QByteArray &frame, qint64 hostMs);
+    // Switches to the link parameters of a confirmed function 3 (no-op without one).
     void applyLinkChange();
 
     MeterState state(qint64 hostMs);           // readings brought up to hostMs
@@ -69,27 +71,38 @@ public:
     double meterSeconds(qint64 hostMs) const;
 
 private:
+    friend class Commands;
     struct Framing;
-    QList<Transmission> shape(const QByteArray &reply, int requestBytes, const QByteArray &request);
-    QList<Transmission> echo(quint8 address);
-    bool faultSilences(quint8 function);
+    void feedRs485(const QByteArray &bytes, qint64 hostMs, FeedResult &result);
+    void feedModbus(const QByteArray &bytes, qint64 hostMs, FeedResult &result);
+    void take(const QByteArray &frame, int lineBytes, bool crcValid, qint64 hostMs, FeedResult &result);
+    QList<Transmission> shape(QByteArray body, int requestBytes, bool altered);
+    QList<Transmission> echo();
+    int wireBaud() const;
     void spendShot();
+
+    void ensureHistory(qint64 hostMs);
+    const History *history();
     void advance(qint64 hostMs);
-    const History &history();
+    void boundary(quint32 t);
+    void openAccess(qint64 hostMs);
+    void requestLinkChange(quint8 address, int baudIndex, link::Protocol protocol, int parity);
+    void setMeterTime(quint32 seconds, qint64 hostMs);
+    bool dayRecord(quint32 day, DayRecord *record);
+    bool monthRecord(quint32 key, MonthRecord *record);
 
     MeterState m_state;
     Faults m_faults;
-    int m_repliesSinceFaults = 0;
+    int m_replies = 0;            // replies computed since setFaults
     int m_shotsLeft = 0;
-    qint64 m_accessUntilMs = -1;  // host ms; -1 closed
-    bool m_accessForever = false;
+    qint64 m_accessUntilMs = -1;  // host ms until which write access is open; -1 closed
     bool m_linkChangePending = false;
-    MeterState m_pendingLink;
+    quint8 m_nextAddress = 0;
+    int m_nextBaudIndex = 0;
+    link::Protocol m_nextProtocol = link::Protocol::Rs485;
+    int m_nextParity = 0;
     std::unique_ptr<Framing> m_framing;
     std::unique_ptr<History> m_history;
-    quint32 m_historyBirth = 0;
-    quint32 m_historySeed = 0;
-    friend class Commands;
 };
 
 } // namespace kelvar::sim

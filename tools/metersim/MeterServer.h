@@ -71,9 +71,9 @@ signals:
 
 private:
     friend class MeterWorker;
-    void recordRequest(const QByteArray &frame);
+    void saveState();
 
-    mutable QMutex m_mutex;                  // guards everything below
+    mutable QMutex m_mutex;                  // guards the model, the requests, the file and the trace
     std::unique_ptr<MeterModel> m_model;
     QList<QByteArray> m_received;
     QString m_stateFile;

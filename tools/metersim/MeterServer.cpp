@@ -1,0 +1,223 @@
+#include "MeterServer.h"
+
+#include "MeterModel.h"
+#include "Pty.h"
+
+#include <QFile>
+#include <QMutexLocker>
+#include <QThread>
+#include <QTimer>
+
+namespace kelvar::sim {
+
+namespace {
+constexpr int PeriodicSaveMs = 60000; // the readings move on even without writes
+}
+
+// Serves the meter on the master side, in the server's thread.
+class MeterWorker : public PtyWorker {
+public:
+    MeterWorker(MeterServer *server, int master) : PtyWorker(master), m_server(server) {}
+
+protected:
+    void started() override
+    {
+        auto *save = new QTimer(this);
+        connect(save, &QTimer::timeout, this, [this] { m_server->saveState(); });
+        save->start(PeriodicSaveMs);
+    }
+
+    void received(const QByteArray &bytes) override
+    {
+        trace(QStringLiteral("<- "), bytes);
+        FeedResult result;
+        {
+            QMutexLocker lock(&m_server->m_mutex);
+            result = m_server->m_model->feed(bytes, MeterModel::hostNowMs());
+            m_server->m_received += result.requests;
+        }
+        for (const QByteArray &frame : std::as_const(result.requests))
+            emit m_server->requestReceived(frame);
+        if (result.stateChanged)
+            m_server->saveState();
+        auto switchLink = [this] {
+            {
+                QMutexLocker lock(&m_server->m_mutex);
+                m_server->m_model->applyLinkChange();
+            }
+            m_server->saveState();
+        };
+        if (result.linkChangeAfterSends && result.sends.isEmpty())
+            switchLink();
+        for (qsizetype i = 0; i < result.sends.size(); ++i) {
+            const bool last = i == result.sends.size() - 1;
+            post(result.sends[i].atMs, result.sends[i].bytes,
+                 last && result.linkChangeAfterSends ? std::function<void()>(switchLink) : std::function<void()>());
+        }
+    }
+
+    void wrote(const QByteArray &bytes) override { trace(QStringLiteral("-> "), bytes); }
+
+private:
+    void trace(const QString &direction, const QByteArray &bytes)
+    {
+        std::function<void(const QString &)> sink;
+        {
+            QMutexLocker lock(&m_server->m_mutex);
+            sink = m_server->m_trace;
+        }
+        if (sink)
+            sink(traceTime() + QLatin1Char(' ') + direction + QString::fromLatin1(bytes.toHex(' ').toUpper()));
+    }
+
+    MeterServer *m_server;
+};
+
+MeterServer::MeterServer(QObject *parent) : QObject(parent), m_model(std::make_unique<MeterModel>()) {}
+
+MeterServer::~MeterServer()
+{
+    stop();
+}
+
+bool MeterServer::start(QString *error)
+{
+    if (isRunning())
+        return true;
+    PtyPair pty;
+    if (!openPty(&pty, error))
+        return false;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_master = pty.master;
+        m_slave = pty.slave;
+        m_devicePath = pty.path;
+        m_model->powerOn(MeterModel::hostNowMs());
+    }
+    saveState();
+    m_worker = new MeterWorker(this, m_master);
+    PtyWorker *worker = m_worker;
+    m_thread = PtyWorker::startThread(worker, QStringLiteral("metersim"));
+    return true;
+}
+
+bool MeterServer::isRunning() const
+{
+    return m_thread != nullptr;
+}
+
+QString MeterServer::devicePath() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_devicePath;
+}
+
+bool MeterServer::createLink(const QString &path)
+{
+    const QString device = devicePath();
+    if (device.isEmpty() || !makeLink(device, path))
+        return false;
+    QMutexLocker lock(&m_mutex);
+    m_linkPath = path;
+    return true;
+}
+
+void MeterServer::stop()
+{
+    if (!m_thread)
+        return;
+    PtyWorker *worker = m_worker;
+    PtyWorker::stopThread(m_thread, worker);
+    m_worker = nullptr;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_model->powerOff(MeterModel::hostNowMs());
+    }
+    saveState();
+    QMutexLocker lock(&m_mutex);
+    PtyPair pty{m_master, m_slave, m_devicePath};
+    closePty(pty);
+    m_master = m_slave = -1;
+    m_devicePath.clear();
+    if (!m_linkPath.isEmpty()) {
+        QFile::remove(m_linkPath);
+        m_linkPath.clear();
+    }
+}
+
+void MeterServer::setStateFile(const QString &path)
+{
+    QMutexLocker lock(&m_mutex);
+    m_stateFile = path;
+}
+
+void MeterServer::saveState()
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_stateFile.isEmpty())
+        return;
+    QString error;
+    if (!m_model->state(MeterModel::hostNowMs()).save(m_stateFile, &error))
+        qWarning("metersim: cannot save the state to %s: %s", qPrintable(m_stateFile), qPrintable(error));
+}
+
+MeterState MeterServer::state() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_model->state(MeterModel::hostNowMs());
+}
+
+void MeterServer::setState(const MeterState &state)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_model->setState(state, MeterModel::hostNowMs());
+    }
+    if (isRunning())
+        saveState();
+}
+
+void MeterServer::updateState(const std::function<void(MeterState &)> &change)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        const qint64 now = MeterModel::hostNowMs();
+        MeterState state = m_model->state(now);
+        change(state);
+        m_model->setState(state, now);
+    }
+    if (isRunning())
+        saveState();
+}
+
+Faults MeterServer::faults() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_model->faults();
+}
+
+void MeterServer::setFaults(const Faults &faults)
+{
+    QMutexLocker lock(&m_mutex);
+    m_model->setFaults(faults);
+}
+
+QList<QByteArray> MeterServer::receivedRequests() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_received;
+}
+
+void MeterServer::clearReceived()
+{
+    QMutexLocker lock(&m_mutex);
+    m_received.clear();
+}
+
+void MeterServer::setTrace(const std::function<void(const QString &)> &sink)
+{
+    QMutexLocker lock(&m_mutex);
+    m_trace = sink;
+}
+
+} // namespace kelvar::sim

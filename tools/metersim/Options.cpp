@@ -1,0 +1,217 @@
+#include "Options.h"
+
+namespace kelvar::sim {
+
+namespace {
+
+struct Switch {
+    const char *name;
+    const char *value; // empty for a flag
+    const char *help;
+};
+
+const Switch Switches[] = {
+    {"state", "FILE", "keep the meter's state in this JSON file (loaded at start, saved on every write and at exit)"},
+    {"password", "N", "access password 0..65535 (default 1)"},
+    {"address", "N", "meter address 0..255 (default 0)"},
+    {"protocol", "rs485|modbus", "protocol type (default rs485)"},
+    {"baud", "RATE", "baud rate 4800, 9600, 19200 or 38400 (matters for --wire-baud meter)"},
+    {"parity", "none|even|odd", "MODBUS parity (default none)"},
+    {"number", "N", "serial number 0..131071 (0: not numbered yet, the default)"},
+    {"load", "KW", "load in kW the readings grow with (default 1.2)"},
+    {"seed", "N", "seed of the generated history (used when the state has none yet)"},
+    {"access-timeout", "S", "write access lapses after S seconds without a write (default 10; 0: never)"},
+    {"link", "PATH", "also make PATH a symbolic link to the meter's device"},
+    {"verbose", "", "print every request and reply in hex with a time stamp (stderr)"},
+    {"scanner", "", "also serve a barcode scanner on a second pseudo-terminal (its path is line 2)"},
+    {"scanner-link", "PATH", "symbolic link to the scanner's device"},
+    {"scan", "CODE", "a code the scanner sends (repeatable; one a second from 1 s after start)"},
+    {"scan-crlf", "", "end scanned codes with CR LF instead of CR"},
+    {"scan-pieces", "N", "send each scanned code in N pieces"},
+    {"help", "", "show this text"},
+};
+
+const Switch *findSwitch(const QString &name)
+{
+    for (const Switch &s : Switches)
+        if (name == QLatin1String(s.name))
+            return &s;
+    return nullptr;
+}
+
+const FaultOption *findFault(const QString &name)
+{
+    for (const FaultOption &f : faultOptions())
+        if (name == QLatin1String(f.name))
+            return &f;
+    return nullptr;
+}
+
+bool number(const QString &text, qint64 min, qint64 max, qint64 *value)
+{
+    bool ok = false;
+    const qint64 v = text.toLongLong(&ok, 10);
+    if (!ok || v < min || v > max)
+        return false;
+    *value = v;
+    return true;
+}
+
+} // namespace
+
+bool parseOptions(const QStringList &arguments, SimOptions *options, QString *error)
+{
+    SimOptions o;
+    auto fail = [&](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    for (int i = 0; i < arguments.size(); ++i) {
+        QString arg = arguments[i];
+        if (!arg.startsWith(QLatin1String("--")))
+            return fail(QStringLiteral("unexpected argument \"%1\"").arg(arg));
+        arg = arg.mid(2);
+        QString value;
+        bool hasValue = false;
+        if (const qsizetype eq = arg.indexOf('='); eq >= 0) {
+            value = arg.mid(eq + 1);
+            arg = arg.left(eq);
+            hasValue = true;
+        }
+        const Switch *sw = findSwitch(arg);
+        const FaultOption *fault = sw ? nullptr : findFault(arg);
+        if (!sw && !fault)
+            return fail(QStringLiteral("unknown option --%1").arg(arg));
+        const bool wantsValue = *(sw ? sw->value : fault->value) != '\0';
+        if (wantsValue && !hasValue) {
+            if (i + 1 >= arguments.size())
+                return fail(QStringLiteral("--%1 needs a value").arg(arg));
+            value = arguments[++i];
+        } else if (!wantsValue && hasValue) {
+            return fail(QStringLiteral("--%1 takes no value").arg(arg));
+        }
+        if (fault) {
+            QString why;
+            if (!applyFaultOption(o.faults, arg, value, &why))
+                return fail(why);
+            continue;
+        }
+        const QString bad = QStringLiteral("--%1: \"%2\" is not a valid value").arg(arg, value);
+        qint64 n = 0;
+        if (arg == "state") {
+            o.stateFile = value;
+        } else if (arg == "password") {
+            if (!number(value, 0, 65535, &n))
+                return fail(bad);
+            o.password = static_cast<int>(n);
+        } else if (arg == "address") {
+            if (!number(value, 0, 255, &n))
+                return fail(bad);
+            o.address = static_cast<int>(n);
+        } else if (arg == "protocol") {
+            if (value == "rs485")
+                o.protocol = link::Protocol::Rs485;
+            else if (value == "modbus")
+                o.protocol = link::Protocol::Modbus;
+            else
+                return fail(bad);
+        } else if (arg == "baud") {
+            int index = -1;
+            for (int b = 0; b < 4; ++b)
+                if (value == QString::number(baudRate(b)))
+                    index = b;
+            if (index < 0)
+                return fail(bad);
+            o.baudIndex = index;
+        } else if (arg == "parity") {
+            const int p = QStringList{"none", "even", "odd"}.indexOf(value);
+            if (p < 0)
+                return fail(bad);
+            o.parity = p;
+        } else if (arg == "number") {
+            if (!number(value, 0, 131071, &n))
+                return fail(bad);
+            o.number = static_cast<int>(n);
+        } else if (arg == "load") {
+            bool ok = false;
+            const double kw = value.toDouble(&ok);
+            if (!ok || kw < 0 || kw > 100000)
+                return fail(bad);
+            o.loadKw = kw;
+        } else if (arg == "seed") {
+            if (!number(value, 0, 0xFFFFFFFFLL, &n))
+                return fail(bad);
+            o.seed = static_cast<quint32>(n);
+        } else if (arg == "access-timeout") {
+            if (!number(value, 0, 1000000, &n))
+                return fail(bad);
+            o.accessTimeoutSec = static_cast<int>(n);
+        } else if (arg == "link") {
+            o.linkPath = value;
+        } else if (arg == "verbose") {
+            o.verbose = true;
+        } else if (arg == "scanner") {
+            o.scanner = true;
+        } else if (arg == "scanner-link") {
+            o.scannerLinkPath = value;
+        } else if (arg == "scan") {
+            o.scanCodes << value;
+        } else if (arg == "scan-crlf") {
+            o.scanCrLf = true;
+        } else if (arg == "scan-pieces") {
+            if (!number(value, 1, 1000, &n))
+                return fail(bad);
+            o.scanPieces = static_cast<int>(n);
+        } else if (arg == "help") {
+            o.help = true;
+        }
+    }
+    if ((!o.scanCodes.isEmpty() || !o.scannerLinkPath.isEmpty()) && !o.scanner)
+        return fail(QStringLiteral("--scan and --scanner-link need --scanner"));
+    *options = o;
+    return true;
+}
+
+void applyOptions(const SimOptions &o, MeterState &state)
+{
+    if (o.password)
+        state.password = static_cast<quint16>(*o.password);
+    if (o.address)
+        state.address = static_cast<quint8>(*o.address);
+    if (o.protocol)
+        state.protocol = *o.protocol;
+    if (o.baudIndex)
+        state.baudIndex = *o.baudIndex;
+    if (o.parity)
+        state.parity = *o.parity;
+    if (o.number)
+        state.serialNumber = static_cast<quint32>(*o.number);
+    if (o.loadKw)
+        state.loadKw = *o.loadKw;
+    if (o.accessTimeoutSec)
+        state.accessTimeoutSec = *o.accessTimeoutSec;
+    if (o.seed && state.birth == 0) // a history already made keeps its seed
+        state.seed = *o.seed;
+}
+
+QString usageText()
+{
+    QString text = QStringLiteral(
+        "Usage: kelvar517-meter-sim [options]\n"
+        "A simulated Kelvar 517 meter on a pseudo-terminal. The first line printed is the\n"
+        "device to open as the meter's serial port.\n\nOptions:\n");
+    auto line = [&](const char *name, const char *value, const char *help) {
+        QString head = QStringLiteral("  --%1%2").arg(QLatin1String(name),
+                                                       *value ? QStringLiteral(" ") + QLatin1String(value) : QString());
+        text += head.leftJustified(26) + QLatin1String(help) + QLatin1Char('\n');
+    };
+    for (const Switch &s : Switches)
+        line(s.name, s.value, s.help);
+    text += QStringLiteral("\nFaults (persistent unless --fault-shots is given):\n");
+    for (const FaultOption &f : faultOptions())
+        line(f.name, f.value, f.help);
+    return text;
+}
+
+} // namespace kelvar::sim
