@@ -42,7 +42,7 @@ def check_cells(name, sheet, cells):
     check(sheet.nrows == nrows and sheet.ncols == ncols,
           f"{name}: sheet is {sheet.nrows}x{sheet.ncols}, expected {nrows}x{ncols}")
     for (r, c), e in expected.items():
-        if r >= sheet.nrows or c >= sheet.ncols:
+        if r >= sheet.nrows or c >= sheet.row_len(r):
             failures.append(f"{name}: cell ({r},{c}) missing")
             continue
         cell = sheet.cell(r, c)
@@ -70,7 +70,9 @@ def check_workbook(folder, entry):
     path = os.path.join(folder, name)
     log = io.StringIO()
     try:
-        book = xlrd.open_workbook(path, logfile=log, verbosity=1)
+        # Ragged rows: rows are as long as their last cell, not padded to
+        # the widest row, which keeps a sheet with a cell in IV65536 small.
+        book = xlrd.open_workbook(path, logfile=log, verbosity=1, ragged_rows=True)
     except Exception as e:  # xlrd raises many types on malformed files
         failures.append(f"{name}: xlrd cannot open it: {e!r}")
         return
@@ -83,7 +85,7 @@ def check_workbook(folder, entry):
         check(book.sheet_by_index(i).nrows == 0, f"{name}: sheet {i + 1} is not empty")
 
     # Formatting: default font, column widths, cell formats.
-    book = xlrd.open_workbook(path, logfile=io.StringIO(), formatting_info=True)
+    book = xlrd.open_workbook(path, logfile=io.StringIO(), formatting_info=True, ragged_rows=True)
     font = book.font_list[0]
     check(font.name == "Arial" and font.height == 200,
           f"{name}: font 0 is {font.name} at {font.height} twips")
