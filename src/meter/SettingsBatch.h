@@ -19,7 +19,7 @@ namespace kelvar::meter {
 
 // The one-digit password that presets the access password field and replaces
 // a new password that does not read as a number.
-inline constexpr int DefaultPassword = 0;
+inline constexpr int DefaultPassword = 1; // the factory password of a new meter
 QString defaultPasswordText();
 
 // The access password as typed: an integer other than -1, sent modulo 65536.

@@ -67,12 +67,12 @@ private slots:
         QTest::newRow("access password above 65535 sent modulo 65536")
             << ticked([](SettingsValues &v) { v.writeDisplay = true; v.displayMask = 0x3F; })
             << WriteAccess{false, QStringLiteral("65537")} << 0u << QStringLiteral("14 04 01 00 | 0E 03 3F");
-        QTest::newRow("new password above 65535 sent modulo 65536, unreadable one as the default")
+        QTest::newRow("new password above 65535 sent modulo 65536")
             << ticked([](SettingsValues &v) { v.writePassword = true; v.newPassword = QStringLiteral("131074"); })
             << accepted << 0u << QStringLiteral("14 04 02 00");
         QTest::newRow("unreadable new password sent as the default")
             << ticked([](SettingsValues &v) { v.writePassword = true; v.newPassword = QStringLiteral("12a"); })
-            << accepted << 0u << QStringLiteral("14 04 00 00");
+            << accepted << 0u << QStringLiteral("14 04 01 00");
         QTest::newRow("empty description: 31 32 and 48 zero bytes")
             << ticked([](SettingsValues &v) { v.writeDescription = true; }) << accepted << 0u
             << QStringLiteral("31 32") + QString(" 00").repeated(48);

@@ -1,0 +1,63 @@
+#include "Calibration.h"
+
+#include "db/OperationLog.h"
+#include "link/Catalogue.h"
+#include "link/Encoding.h"
+#include "link/ExchangeEngine.h"
+#include "meter/ResponseDispatcher.h"
+#include "meter/SettingsBatch.h"
+
+namespace kelvar::meter {
+
+using namespace link;
+
+Coefficients readCoefficients(const QByteArray &response)
+{
+    return {readS16(response, 2), readS16(response, 4), readS16(response, 6)};
+}
+
+QString calibrationLogLine(const QStringList &shownTexts)
+{
+    return QStringLiteral("Коэффициенты калибровки=") + shownTexts.join(QLatin1Char(','));
+}
+
+const QList<int> &CalibrationOwner::codes()
+{
+    static const QList<int> list{fn::ReadCalibration, fn::WriteCalibration};
+    return list;
+}
+
+CalibrationOwner::CalibrationOwner(ExchangeEngine &engine, ResponseDispatcher &dispatcher, MeterState &state,
+                                   db::OperationLog &log, QObject *parent)
+    : QObject(parent)
+    , m_engine(engine)
+    , m_state(state)
+    , m_log(log)
+{
+    dispatcher.registerOwner(codes(), [this](const QByteArray &response, const QByteArray &) {
+        if (byteAt(response, 0) == fn::ReadCalibration) {
+            const Coefficients c = readCoefficients(response);
+            emit coefficientsRead(c[0], c[1], c[2]);
+        } else if (m_texts) {
+            m_log.AddToOperationLog(m_state.MeterNumber, calibrationLogLine(m_texts()));
+        }
+    });
+}
+
+void CalibrationOwner::BtnReadCalibrClick()
+{
+    m_engine.AddCommand(request(fn::ReadCalibration));
+}
+
+bool CalibrationOwner::BtnWriteCalibrClick(const Coefficients &values, const QString &accessPassword)
+{
+    const AccessStep step = accessPasswordStep({m_state.PasswordAccepted, accessPassword});
+    if (step.refused)
+        return false;
+    if (!step.request.isEmpty())
+        m_engine.AddCommand(step.request);
+    m_engine.AddCommand(writeCalibrationRequest(values[0], values[1], values[2]));
+    return true;
+}
+
+} // namespace kelvar::meter

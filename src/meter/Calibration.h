@@ -1,0 +1,61 @@
+#pragma once
+// The three phase calibration coefficients: reading them from the meter and
+// writing edited values back. Signed 16-bit numbers, low byte first.
+// Widget-free: the calibration tab shows what comes in and hands in what the
+// operator typed.
+
+#include "meter/MeterState.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+
+namespace kelvar::link { class ExchangeEngine; }
+namespace kelvar::db { class OperationLog; }
+
+namespace kelvar::meter {
+
+class ResponseDispatcher;
+
+using Coefficients = std::array<int, 3>;   // phases A, B, C
+
+// The coefficients of a read reply: bytes 2..7, a pair per phase.
+Coefficients readCoefficients(const QByteArray &response);
+// "Коэффициенты калибровки=" and the three texts as shown, separated by commas.
+QString calibrationLogLine(const QStringList &shownTexts);
+
+class CalibrationOwner : public QObject
+{
+    Q_OBJECT
+public:
+    static const QList<int> &codes();    // 10 (read), 11 (write)
+
+    CalibrationOwner(link::ExchangeEngine &engine, ResponseDispatcher &dispatcher, MeterState &state,
+                     db::OperationLog &log, QObject *parent = nullptr);
+
+    // The three coefficients as the tab shows them when a write is confirmed.
+    void setShownTexts(std::function<QStringList()> texts) { m_texts = std::move(texts); }
+
+    // Queues the read request.
+    void BtnReadCalibrClick();
+    // Queues the access password request when the meter has not accepted it
+    // yet, then the write. False, with nothing queued, when the access
+    // password is not usable. No write flag is set and the controls stay
+    // enabled: a failure only ends the queue.
+    bool BtnWriteCalibrClick(const Coefficients &values, const QString &accessPassword);
+
+signals:
+    void coefficientsRead(int a, int b, int c);
+
+private:
+    link::ExchangeEngine &m_engine;
+    MeterState &m_state;
+    db::OperationLog &m_log;
+    std::function<QStringList()> m_texts;
+};
+
+} // namespace kelvar::meter
