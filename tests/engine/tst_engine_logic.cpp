@@ -1,0 +1,413 @@
+// The exchange engine and the response dispatcher over an in-memory channel:
+// protocol-view lines, the character format of each send, the failure paths
+// (aborted batches, unowned codes, late replies), the link switch and the
+// address search.
+
+#include "FakeChannel.h"
+#include "TestUtil.h"
+#include "link/Catalogue.h"
+#include "link/ExchangeEngine.h"
+#include "meter/ResponseDispatcher.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace kelvar::link;
+using kelvar::meter::ResponseDispatcher;
+using kelvar::test::FakeChannel;
+using kelvar::test::hex;
+using kelvar::test::hexText;
+
+namespace {
+
+constexpr int Timeout = 100;
+
+// An engine over a fake channel with a dispatcher whose owners record every
+// accepted response.
+struct Rig {
+    FakeChannel channel;
+    ExchangeEngine engine{&channel};
+    ResponseDispatcher dispatcher{engine};
+    QList<QByteArray> accepted;
+    QStringList lines;
+
+    Rig(Protocol protocol, quint8 address, bool meter = true)
+    {
+        engine.setProtocol(protocol);
+        engine.setAddress(address);
+        engine.setTimeout(Timeout);
+        if (meter)
+            channel.responder = kelvar::test::simpleMeter(protocol, address);
+        QList<int> codes;
+        for (int code = 0; code < 128; ++code)
+            if (isKnownCommand(code))
+                codes << code;
+        dispatcher.registerOwner(codes, [this](const QByteArray &response, const QByteArray &) {
+            accepted << response;
+        });
+        QObject::connect(&engine, &ExchangeEngine::protocolLine, [this](const QString &line) { lines << line; });
+    }
+    int timeouts() const { return lines.filter(ExchangeEngine::TimeoutText).size(); }
+    QList<int> acceptedCodes() const
+    {
+        QList<int> codes;
+        for (const QByteArray &r : accepted)
+            codes << quint8(r[0]);
+        return codes;
+    }
+};
+
+void addProtocolRows()
+{
+    QTest::addColumn<Protocol>("protocol");
+    QTest::newRow("Rs-485") << Protocol::Rs485;
+    QTest::newRow("MODBUS") << Protocol::Modbus;
+}
+
+// The reply a meter at address gives to a request without data.
+QByteArray replyTo(Protocol protocol, quint8 address, quint8 code)
+{
+    const QByteArray frame = QByteArray() + char(code) + char(2);
+    return protocol == Protocol::Modbus ? AppendCrc(char(address) + frame) : AppendCrc(frame);
+}
+
+} // namespace
+
+class TestEngineLogic : public QObject
+{
+    Q_OBJECT
+private slots:
+    void protocolLines_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("expected");
+        const QTime t(9, 5, 7, 42);
+        QTest::newRow("address") << ExchangeEngine::addressLine(t, 0x0A) << "09:05:07.042 Send 0A";
+        QTest::newRow("frame") << ExchangeEngine::sendLine(t, hex("05 00 02 e0 00"))
+                               << "09:05:07.042 Send 05 00 02 E0 00 ";
+        QTest::newRow("received") << ExchangeEngine::receivedLine(t, hex("ff 0a"))
+                                  << "09:05:07.042 Received: FF 0A ";
+        QTest::newRow("time-out") << ExchangeEngine::timeoutLine(t) << "09:05:07:042 Timeout.";
+    }
+    void protocolLines()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, expected);
+        QCOMPARE(line, expected);
+    }
+
+    void enumeratePorts_data()
+    {
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QStringList>("openable");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("listed ports win") << QStringList{"COM3", "ttyUSB0"} << QStringList{"Com1"}
+                                          << QStringList{"COM3", "ttyUSB0"};
+        QTest::newRow("probe when none listed") << QStringList{} << QStringList{"Com2", "Com5", "Com9"}
+                                                << QStringList{"Com2", "Com5"};
+        QTest::newRow("nothing openable") << QStringList{} << QStringList{} << QStringList{};
+    }
+    void enumeratePorts()
+    {
+        QFETCH(QStringList, listed);
+        QFETCH(QStringList, openable);
+        QFETCH(QStringList, expected);
+        QStringList probed;
+        const auto probe = [&](const QString &name) {
+            probed << name;
+            return openable.contains(name);
+        };
+        QCOMPARE(ExchangeEngine::EnumerateSerialPorts(listed, probe), expected);
+        if (listed.isEmpty())
+            QCOMPARE(probed.size(), 8);
+    }
+
+    // The character format of each write: "Rs-485" sends the address at mark
+    // parity and the frame at space parity, 1 stop bit; "MODBUS" uses the
+    // chosen parity, with 2 stop bits only without parity.
+    void characterFormat_data()
+    {
+        QTest::addColumn<Protocol>("protocol");
+        QTest::addColumn<int>("parityIndex");
+        QTest::addColumn<QList<int>>("expected"); // parity, stop bits of each write
+        QTest::newRow("Rs-485") << Protocol::Rs485 << 0
+                                << QList<int>{int(Parity::Mark), 1, int(Parity::Space), 1};
+        QTest::newRow("MODBUS none") << Protocol::Modbus << 0 << QList<int>{int(Parity::None), 2};
+        QTest::newRow("MODBUS even") << Protocol::Modbus << 1 << QList<int>{int(Parity::Even), 1};
+        QTest::newRow("MODBUS odd") << Protocol::Modbus << 2 << QList<int>{int(Parity::Odd), 1};
+    }
+    void characterFormat()
+    {
+        QFETCH(Protocol, protocol);
+        QFETCH(int, parityIndex);
+        QFETCH(QList<int>, expected);
+        Rig rig(protocol, 7);
+        rig.engine.setParityIndex(parityIndex);
+        QVERIFY(rig.engine.ActionConnectExecute());
+        QTRY_VERIFY(!rig.accepted.isEmpty());
+        QList<int> format;
+        for (int i = 0; i < expected.size() / 2; ++i)
+            format << int(rig.channel.writes[i].parity) << rig.channel.writes[i].stopBits;
+        QCOMPARE(format, expected);
+        QCOMPARE(hexText(rig.channel.writes.first().bytes),
+                 protocol == Protocol::Rs485 ? QString("07") : QString("07 00 02 41 C0"));
+    }
+
+    // A failed write batch is reported only when the queue holds nothing of it
+    // any more: a message box opened from the report (a nested event loop) may
+    // let the engine poll, but never send the rest of the batch.
+    void abortQueueEmptiesBeforeReport_data() { addProtocolRows(); }
+    void abortQueueEmptiesBeforeReport()
+    {
+        QFETCH(Protocol, protocol);
+        Rig rig(protocol, 3);
+        const auto meter = kelvar::test::simpleMeter(protocol, 3);
+        // Silent to the display write in the middle of the batch.
+        rig.channel.responder = [&](const QByteArray &written, Parity parity) -> QByteArray {
+            const int skip = protocol == Protocol::Modbus ? 1 : 0;
+            if (written.size() > skip + 2 && quint8(written[skip]) == fn::WriteDisplay)
+                return {};
+            return meter(written, parity);
+        };
+        QVERIFY(rig.engine.ActionConnectExecute());
+        QTRY_VERIFY(!rig.accepted.isEmpty());
+
+        QList<QByteArray> queueAtReport;
+        bool flagAtReport = true;
+        int writesAtReport = -1;
+        QList<int> sentDuringReport;
+        QSignalSpy red(&rig.engine, &ExchangeEngine::indicatorChanged);
+        connect(&rig.engine, &ExchangeEngine::writeFailed, this, [&](const QString &message) {
+            QCOMPARE(message, ExchangeEngine::SettingsWriteFailedText);
+            queueAtReport = rig.engine.queue();
+            flagAtReport = rig.engine.SettingsWriteActive();
+            writesAtReport = rig.channel.writes.size();
+            QEventLoop modal; // what a message box does
+            QTimer::singleShot(400, &modal, &QEventLoop::quit);
+            modal.exec();
+            for (int i = writesAtReport; i < rig.channel.writes.size(); ++i) {
+                const QByteArray &b = rig.channel.writes[i].bytes;
+                const int skip = protocol == Protocol::Modbus ? 1 : 0;
+                if (b.size() > skip + 2)
+                    sentDuringReport << quint8(b[skip]);
+            }
+        });
+        rig.engine.AddCommand(passwordRequest(1));
+        rig.engine.AddCommand(writeDisplayRequest(0x0F));
+        rig.engine.AddCommand(writeAveragingRequest(10));
+        rig.engine.AddCommand(writeIntegrationRequest(30));
+        rig.engine.setSettingsWriteActive(true);
+
+        QTRY_VERIFY(writesAtReport >= 0);
+        QVERIFY(!flagAtReport);
+        for (const QByteArray &entry : queueAtReport) {
+            const int code = quint8(entry[protocol == Protocol::Modbus ? 1 : 0]);
+            QVERIFY2(code != fn::WriteAveraging && code != fn::WriteIntegration, qPrintable(hexText(entry)));
+        }
+        QVERIFY(!sentDuringReport.contains(fn::WriteAveraging));
+        QVERIFY(!sentDuringReport.contains(fn::WriteIntegration));
+        QVERIFY(!sentDuringReport.isEmpty()); // polling went on meanwhile
+        QVERIFY(!rig.channel.sentCodes(protocol).contains(fn::WriteAveraging));
+        QVERIFY(!red.isEmpty());
+        QCOMPARE(red.first().first().value<Indicator>(), Indicator::Red);
+    }
+
+    // A response whose function code nobody decodes fails like a wrong
+    // response in both protocol types: the queue is aborted and polling goes on.
+    void unownedCodeIsWrongResponse_data() { addProtocolRows(); }
+    void unownedCodeIsWrongResponse()
+    {
+        QFETCH(Protocol, protocol);
+        Rig rig(protocol, 1);
+        rig.dispatcher.unregisterOwner({fn::ReadTime});
+        QVERIFY(rig.engine.ActionConnectExecute());
+        QTRY_VERIFY(rig.acceptedCodes().contains(fn::ReadSchedule));
+        QVERIFY(rig.lines.contains(WrongResponseText));
+        QCOMPARE(rig.acceptedCodes().mid(0, 4), (QList<int>{0, 1, 0, 8}));
+        QCOMPARE(rig.timeouts(), 0);
+    }
+
+    // A reply that arrives after its time-out is never taken for the answer
+    // to the next request, whether it arrives before the next send or sits
+    // unread in the port when the next request goes out.
+    void lateReplyIsDropped_data()
+    {
+        QTest::addColumn<Protocol>("protocol");
+        QTest::addColumn<bool>("unread");
+        QTest::newRow("Rs-485, arrives between") << Protocol::Rs485 << false;
+        QTest::newRow("Rs-485, unread at send") << Protocol::Rs485 << true;
+        QTest::newRow("MODBUS, arrives between") << Protocol::Modbus << false;
+        QTest::newRow("MODBUS, unread at send") << Protocol::Modbus << true;
+    }
+    void lateReplyIsDropped()
+    {
+        QFETCH(Protocol, protocol);
+        QFETCH(bool, unread);
+        Rig rig(protocol, 2, false);
+        QVERIFY(rig.engine.ActionConnectExecute());
+        QTRY_COMPARE(rig.timeouts(), 1); // the version request went unanswered
+        const QByteArray late = replyTo(protocol, 2, fn::ReadVersion);
+        if (unread)
+            rig.channel.preload(late);
+        else
+            rig.channel.deliver(late);
+        rig.channel.responder = kelvar::test::simpleMeter(protocol, 2);
+        QTRY_VERIFY(rig.accepted.size() >= 3);
+        // After the time-out the poll cycle goes on with code 1 and every
+        // accepted response answers its own request.
+        QCOMPARE(rig.acceptedCodes().mid(0, 3), (QList<int>{1, 0, 4}));
+        QVERIFY(!rig.lines.contains(WrongResponseText));
+    }
+
+    // Disconnecting while a write batch is pending neither completes it nor
+    // starts polling.
+    void disconnectDuringPendingWrite_data() { addProtocolRows(); }
+    void disconnectDuringPendingWrite()
+    {
+        QFETCH(Protocol, protocol);
+        Rig rig(protocol, 4);
+        QVERIFY(rig.engine.ActionConnectExecute());
+        QTRY_VERIFY(!rig.accepted.isEmpty());
+        rig.channel.replyDelayMs = 30;
+        QSignalSpy completed(&rig.engine, &ExchangeEngine::settingsWriteCompleted);
+        QSignalSpy indicator(&rig.engine, &ExchangeEngine::indicatorChanged);
+        QSignalSpy controls(&rig.engine, &ExchangeEngine::EnableControls);
+        rig.engine.AddCommand(passwordRequest(1));
+        rig.engine.AddCommand(writeDisplayRequest(1));
+        rig.engine.setSettingsWriteActive(true);
+        QTRY_VERIFY(rig.channel.sentCodes(protocol).contains(fn::Password));
+        QVERIFY(rig.engine.ActionDisconnectExecute());
+        const int writes = rig.channel.writes.size();
+        QTest::qWait(300);
+        QCOMPARE(rig.channel.writes.size(), writes);
+        QVERIFY(rig.engine.queue().isEmpty());
+        QCOMPARE(completed.size(), 0);
+        QCOMPARE(indicator.size(), 0);
+        QCOMPARE(controls.last().first().toBool(), false);
+    }
+
+    // A confirmed link-parameter write re-addresses what is still queued, so
+    // the next request goes out with the new envelope.
+    void linkSwitchReaddressesQueue_data()
+    {
+        QTest::addColumn<Protocol>("from");
+        QTest::addColumn<Protocol>("to");
+        QTest::newRow("MODBUS to MODBUS") << Protocol::Modbus << Protocol::Modbus;
+        QTest::newRow("Rs-485 to MODBUS") << Protocol::Rs485 << Protocol::Modbus;
+        QTest::newRow("MODBUS to Rs-485") << Protocol::Modbus << Protocol::Rs485;
+    }
+    void linkSwitchReaddressesQueue()
+    {
+        QFETCH(Protocol, from);
+        QFETCH(Protocol, to);
+        Rig rig(from, 5, false);
+        QVERIFY(rig.engine.ActionConnectExecute());
+        QTRY_VERIFY(rig.engine.awaitingResponse());
+        rig.engine.AddCommand(readHolidayRequest(3));
+        rig.engine.AddCommand(request(fn::ReadTime));
+        QSignalSpy changed(&rig.engine, &ExchangeEngine::linkParametersChanged);
+        rig.engine.switchLinkParameters(9, 2, to, 1);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(rig.channel.baudRate(), 19200);
+        QCOMPARE(rig.engine.address(), 9);
+        const QList<QByteArray> queue = rig.engine.queue();
+        QCOMPARE(queue.size(), 3);
+        QCOMPARE(queue[1], envelope(readHolidayRequest(3), to, 9));
+        QCOMPARE(queue[2], envelope(request(fn::ReadTime), to, 9));
+    }
+
+    // After the sixth time-out in a row production mode sets address 0, and
+    // the poll request that follows already goes to address 0.
+    void productionModeFallsBackToAddressZero()
+    {
+        Rig rig(Protocol::Modbus, 12, false);
+        rig.engine.setProductionMode(true);
+        QSignalSpy address(&rig.engine, &ExchangeEngine::addressChanged);
+        QSignalSpy exceeded(&rig.engine, &ExchangeEngine::timeoutsExceeded);
+        QVERIFY(rig.engine.ActionConnectExecute());
+        QTRY_COMPARE_WITH_TIMEOUT(exceeded.size(), 1, 5000);
+        QCOMPARE(rig.timeouts(), 6);
+        QCOMPARE(address.size(), 1);
+        QCOMPARE(address.first().first().toInt(), 0);
+        QTRY_VERIFY(quint8(rig.channel.writes.last().bytes[0]) == 0);
+        rig.channel.responder = kelvar::test::simpleMeter(Protocol::Modbus, 0);
+        QTRY_VERIFY(!rig.accepted.isEmpty());
+    }
+
+    // The search starts at address 0 at once: the request in flight to the old
+    // address is dropped, so address 0 gets its own time-out and the search
+    // goes 0, 1, 2, ... up to the meter.
+    void addressSearchStartsAtZero_data() { addProtocolRows(); }
+    void addressSearchStartsAtZero()
+    {
+        QFETCH(Protocol, protocol);
+        Rig rig(protocol, 200, false);
+        rig.channel.responder = kelvar::test::simpleMeter(protocol, 3);
+        QSignalSpy address(&rig.engine, &ExchangeEngine::addressChanged);
+        QVERIFY(rig.engine.ActionConnectExecute());
+        QTRY_COMPARE(rig.timeouts(), 1);
+        QTRY_VERIFY(rig.engine.awaitingResponse());
+        rig.engine.ActionFindAddressExecute();
+        QVERIFY(rig.engine.AddressSearch());
+        QTRY_VERIFY(!rig.engine.AddressSearch());
+        QCOMPARE(rig.engine.address(), 3);
+        QList<int> tried;
+        for (const auto &args : address)
+            tried << args.first().toInt();
+        QCOMPARE(tried, (QList<int>{0, 1, 2, 3}));
+        QTRY_VERIFY(!rig.accepted.isEmpty());
+        QCOMPARE(rig.timeouts(), 1); // the search logs none
+    }
+
+    // A new time-out applies from the next exchange on.
+    void timeoutChangeAppliesToNextExchange()
+    {
+        Rig rig(Protocol::Modbus, 1, false);
+        rig.engine.setTimeout(400);
+        QElapsedTimer clock;
+        QList<qint64> at;
+        connect(&rig.engine, &ExchangeEngine::protocolLine, this, [&](const QString &line) {
+            if (line.endsWith(ExchangeEngine::TimeoutText))
+                at << clock.elapsed();
+        });
+        QVERIFY(rig.engine.ActionConnectExecute());
+        QTRY_VERIFY(rig.engine.awaitingResponse());
+        clock.start();
+        rig.engine.setTimeout(100);
+        QTRY_COMPARE(at.size(), 2);
+        QVERIFY2(at[0] >= 300, qPrintable(QString::number(at[0])));
+        const qint64 second = at[1] - at[0] - ExchangeEngine::CommandInterval;
+        QVERIFY2(second >= 90 && second < 300, qPrintable(QString::number(second)));
+    }
+
+    void portFailures_data()
+    {
+        QTest::addColumn<bool>("failOpen");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("open") << true << "Ошибка открытия порта COM7";
+        QTest::newRow("close") << false << "Ошибка закрытия порта COM7";
+    }
+    void portFailures()
+    {
+        QFETCH(bool, failOpen);
+        QFETCH(QString, message);
+        Rig rig(Protocol::Rs485, 1);
+        rig.engine.setPortName("COM7");
+        rig.channel.failOpen = failOpen;
+        rig.channel.failClose = !failOpen;
+        QSignalSpy error(&rig.engine, &ExchangeEngine::portError);
+        QSignalSpy connection(&rig.engine, &ExchangeEngine::connectionChanged);
+        QCOMPARE(rig.engine.ActionConnectExecute(), !failOpen);
+        if (!failOpen)
+            QCOMPARE(rig.engine.ActionDisconnectExecute(), false);
+        QCOMPARE(error.size(), 1);
+        QCOMPARE(error.first().first().toString(), message);
+        QVERIFY(!rig.engine.isConnected());
+        QCOMPARE(connection.size(), failOpen ? 0 : 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEngineLogic)
+#include "tst_engine_logic.moc"
