@@ -78,19 +78,6 @@ const QStringList &MeterInfo::addiCaptions()
     return captions;
 }
 
-const QStringList &MeterInfo::displayItems()
-{
-    static const QStringList items = {
-        QStringLiteral("суммарные показания"),
-        QStringLiteral("показания на РДЧ "),
-        QStringLiteral("дата / время"),
-        QStringLiteral("мощность"),
-        QStringLiteral("автопереключение через 10 сек"),
-        QStringLiteral("фазные значения потребления"),
-    };
-    return items;
-}
-
 const QList<quint8> &MeterInfo::codes()
 {
     static const QList<quint8> list = {
@@ -327,6 +314,17 @@ void MeterInfo::ResetMeterInfo()
     }
     setDelta(QString());
     emit infoReset();
+}
+
+void registerMeterInfo(ResponseDispatcher &dispatcher, MeterInfo &info, ResponseDispatcher::Owner scheduleRecords)
+{
+    QList<int> codes;
+    for (quint8 code : MeterInfo::codes())
+        codes << code;
+    dispatcher.registerOwner(codes, [&info, scheduleRecords](const QByteArray &response, const QByteArray &request) {
+        if (!info.decode(response) && scheduleRecords)
+            scheduleRecords(response, request);
+    });
 }
 
 } // namespace kelvar::meter

@@ -7,6 +7,7 @@
 // their formats are part of the interface.
 
 #include "meter/MeterState.h"
+#include "meter/ResponseDispatcher.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -44,11 +45,9 @@ public:
         RowLoadPower = 14, RowPeakPower = 16, RowPeakTime = 17,
         RowBillingPeakPower = 19, RowBillingPeakTime = 20,
     };
-    static constexpr int DisplayItemCount = 6;
 
     static const QStringList &mainCaptions();
     static const QStringList &addiCaptions();
-    static const QStringList &displayItems();   // the items of the display mask list, bit i = item i
     // The function codes this object decodes (function 8 only with length byte 4).
     static const QList<quint8> &codes();
 
@@ -112,5 +111,12 @@ private:
     std::function<QDateTime()> m_now;
     std::function<QDateTime(quint32)> m_lookup;
 };
+
+// Registers the information as the owner of its poll codes with the response
+// dispatcher. Function 8 is shared with the schedule read: its replies with a
+// length byte other than 4 go to scheduleRecords (when given), so the schedule
+// registers its owner for code 8 through this call rather than directly.
+void registerMeterInfo(ResponseDispatcher &dispatcher, MeterInfo &info,
+                       ResponseDispatcher::Owner scheduleRecords = {});
 
 } // namespace kelvar::meter

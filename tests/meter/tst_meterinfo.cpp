@@ -32,7 +32,6 @@ private slots:
     {
         QCOMPARE(MeterInfo::mainCaptions().size(), MeterInfo::RowCount);
         QCOMPARE(MeterInfo::addiCaptions().size(), MeterInfo::RowCount);
-        QCOMPARE(MeterInfo::displayItems().size(), MeterInfo::DisplayItemCount);
         // The row enums and the captions must agree: the report reads rows by number.
         QCOMPARE(MeterInfo::mainCaptions()[MeterInfo::RowTemperature], QStringLiteral("Температура"));
         QCOMPARE(MeterInfo::mainCaptions()[MeterInfo::RowScheduleChecksum],

@@ -1,0 +1,38 @@
+#pragma once
+// The information tab ("О счетчике"): the two tables of the meter
+// information (ListMain, ListAddi), the display mask (CheckListIndi) and, in
+// production mode, the average clock deviation (EditDelta). It shows what the
+// meter information holds and follows its changes.
+
+#include "meter/MeterInfo.h"
+
+#include <QObject>
+
+class QAction;
+class QLineEdit;
+class QListWidget;
+class QTableWidget;
+class QWidget;
+
+namespace kelvar::app {
+
+class InfoTab : public QObject
+{
+    Q_OBJECT
+public:
+    // Builds the controls into page. reset is the action that forgets the meter.
+    InfoTab(QWidget *page, meter::MeterInfo &info, QAction *reset);
+
+    void setProductionMode(bool on); // EditDelta is shown only in production mode
+
+    QTableWidget *ListMain;
+    QTableWidget *ListAddi;
+    QListWidget *CheckListIndi;
+    QLineEdit *EditDelta;
+
+private:
+    void showMask(quint8 mask);
+    QWidget *m_deltaBox;
+};
+
+} // namespace kelvar::app

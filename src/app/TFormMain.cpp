@@ -1,0 +1,429 @@
+#include "TFormMain.h"
+
+#include "app/ConnectionPanel.h"
+#include "app/Icons.h"
+#include "app/InfoTab.h"
+#include "app/ProtocolTab.h"
+#include "app/TAboutBox.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace kelvar::app {
+
+const QString TFormMain::MarkerFileName = QStringLiteral("SettingSql.kelvar");
+const QString TFormMain::HelpFileName = QStringLiteral("Setting_Kelvar_517.chm");
+const QString TFormMain::OperationLogName = QStringLiteral("Setting_Kelvar_517.log");
+
+// --- The result indicator -----------------------------------------------------
+
+TShape::TShape(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Shape1"));
+    setFixedSize(24, 24);
+    setVisible(false);
+}
+
+QColor TShape::color() const
+{
+    switch (m_indicator) {
+    case link::Indicator::Green:
+        return QColor(0, 255, 0);
+    case link::Indicator::Red:
+        return QColor(255, 0, 0);
+    case link::Indicator::Hidden:
+        break;
+    }
+    return {};
+}
+
+void TShape::setIndicator(link::Indicator indicator)
+{
+    m_indicator = indicator;
+    setVisible(indicator != link::Indicator::Hidden);
+    update();
+}
+
+void TShape::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(color());
+    p.drawEllipse(QRectF(rect()).adjusted(2.5, 2.5, -2.5, -2.5));
+}
+
+// --- The window -------------------------------------------------------------------
+
+TFormMain::TFormMain(const StartOptions &options, QWidget *parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    , m_channel(std::make_unique<link::QSerialPortChannel>())
+    , m_engine(std::make_unique<link::ExchangeEngine>(m_channel.get()))
+    , m_dispatcher(std::make_unique<meter::ResponseDispatcher>(*m_engine))
+    , m_info(std::make_unique<meter::MeterInfo>(m_state))
+    , m_open([](const QUrl &url) { return QDesktopServices::openUrl(url); })
+{
+    setObjectName(QStringLiteral("FormMain"));
+    setWindowTitle(QStringLiteral("Программирование Kelvar 517"));
+    setWindowIcon(appIcon());
+    meter::registerMeterInfo(*m_dispatcher, *m_info);
+
+    m_panel = new ConnectionPanel(*m_engine, this);
+    createActions();
+    createMenus();
+    createToolBar();
+    createPages();
+    createStatusBar();
+
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_panel);
+    layout->addWidget(PageControlMain, 1);
+    setCentralWidget(central);
+
+    connectEngine();
+    FormCreate(options);
+    m_about = new TAboutBox(this);
+
+    // The client area is fixed; the menu bar lies outside it.
+    setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+
+    if (options.connect)
+        QTimer::singleShot(0, this, [this] { ActionConnect->trigger(); });
+}
+
+TFormMain::~TFormMain() = default;
+
+void TFormMain::createActions()
+{
+    const auto make = [this](const char *name, const QString &caption, const QString &hint, bool enabled) {
+        auto *action = new QAction(caption, this);
+        action->setObjectName(QLatin1String(name));
+        action->setToolTip(hint);
+        action->setStatusTip(hint);
+        action->setEnabled(enabled);
+        return action;
+    };
+    ActionConnect = make("ActionConnect", QStringLiteral("&Установить"), QStringLiteral("Установить связь"), true);
+    ActionDisconnect = make("ActionDisconnect", QStringLiteral("&Разорвать"), QStringLiteral("Разорвать связь"), false);
+    ActionFindAddress = make("ActionFindAddress", QStringLiteral("Поиск &адреса"), QStringLiteral("Поиск адреса"), false);
+    ActionFindAddress->setShortcut(QKeySequence(Qt::Key_F3));
+    ActionSetting = make("ActionSetting", QStringLiteral("&Записать"), QStringLiteral("Записать установки"), false);
+    ActionSetting->setShortcut(QKeySequence(Qt::Key_F12));
+    ActionReset = make("ActionReset", QStringLiteral("&Сброс"), QStringLiteral("Сброс"), true);
+    ActionFixDb = make("ActionFixDb", QStringLiteral("Зафиксировать в Б&Д"), QStringLiteral("Зафиксировать в БД"), false);
+    ActionTxt = make("ActionTxt", QStringLiteral("Краткий отчет"), QStringLiteral("Краткий отчет"), false);
+    ActionNewSched = make("ActionNewSched", QStringLiteral("&Новое"), QStringLiteral("Новое тарифное расписание"), true);
+    ActionLoadTariff = make("ActionLoadTariff", QStringLiteral("&Загрузить из файла"),
+                            QStringLiteral("Загрузить тарифное расписание из файла"), true);
+    ActionSaveTariff = make("ActionSaveTariff", QStringLiteral("&Сохранить как файл"),
+                            QStringLiteral("Сохранить тарифное расписание как файл"), true);
+    ActionWriteSched = make("ActionWriteSched", QStringLiteral("З&аписать в счетчик"),
+                            QStringLiteral("Записать расписание в счетчик"), false);
+    ActionReadSched = make("ActionReadSched", QStringLiteral("&Прочитать из счетчика"),
+                           QStringLiteral("Прочитать расписание из счетчика"), false);
+
+    ActionConnect->setIcon(actionIcon(IconKind::Connect));
+    ActionDisconnect->setIcon(actionIcon(IconKind::Disconnect));
+    ActionFindAddress->setIcon(actionIcon(IconKind::FindAddress));
+    ActionSetting->setIcon(actionIcon(IconKind::WriteSettings));
+    ActionFixDb->setIcon(actionIcon(IconKind::FixDb));
+    ActionTxt->setIcon(actionIcon(IconKind::Report));
+    ActionNewSched->setIcon(actionIcon(IconKind::NewSchedule));
+    ActionLoadTariff->setIcon(actionIcon(IconKind::LoadSchedule));
+    ActionSaveTariff->setIcon(actionIcon(IconKind::SaveSchedule));
+    ActionWriteSched->setIcon(actionIcon(IconKind::WriteSchedule));
+    ActionReadSched->setIcon(actionIcon(IconKind::ReadSchedule));
+
+    connect(ActionConnect, &QAction::triggered, m_engine.get(), &link::ExchangeEngine::ActionConnectExecute);
+    connect(ActionDisconnect, &QAction::triggered, m_engine.get(), &link::ExchangeEngine::ActionDisconnectExecute);
+    connect(ActionFindAddress, &QAction::triggered, m_engine.get(), &link::ExchangeEngine::ActionFindAddressExecute);
+    connect(ActionReset, &QAction::triggered, m_info.get(), &meter::MeterInfo::ResetMeterInfo);
+}
+
+void TFormMain::createMenus()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    QMenu *link = bar->addMenu(QStringLiteral("&Связь"));
+    link->setObjectName(QStringLiteral("NLink"));
+    link->addMenu(m_panel->NPort);
+    link->addMenu(m_panel->NBaud);
+    link->addSeparator();
+    link->addAction(ActionConnect);
+    link->addAction(ActionDisconnect);
+    link->addSeparator();
+    link->addAction(ActionFindAddress);
+    link->addSeparator();
+    QAction *exit = link->addAction(QStringLiteral("В&ыход"), this, &TFormMain::NExitClick);
+    exit->setObjectName(QStringLiteral("NExit"));
+
+    QMenu *settings = bar->addMenu(QStringLiteral("&Установки"));
+    settings->setObjectName(QStringLiteral("NSettings"));
+    settings->addAction(ActionSetting);
+    settings->addAction(ActionFixDb); // the menu entry NFixDb
+    settings->addSeparator();
+    settings->addAction(ActionTxt);
+
+    NSched = bar->addMenu(QStringLiteral("&Расписание"));
+    NSched->setObjectName(QStringLiteral("NSched"));
+    NSched->addAction(ActionNewSched);
+    NSched->addAction(ActionLoadTariff);
+    NSched->addAction(ActionSaveTariff);
+    NSched->addSeparator();
+    NSched->addAction(ActionWriteSched);
+    NSched->addAction(ActionReadSched);
+
+    QMenu *help = bar->addMenu(QStringLiteral("&?"));
+    help->setObjectName(QStringLiteral("NHelp"));
+    help->addAction(QStringLiteral("&Справка"), this, &TFormMain::N20Click)->setObjectName(QStringLiteral("N20"));
+    help->addSeparator();
+    help->addAction(QStringLiteral("&О программе"), this, &TFormMain::N15Click)->setObjectName(QStringLiteral("N15"));
+}
+
+void TFormMain::createToolBar()
+{
+    ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    ToolBar1->addAction(ActionConnect);
+    ToolBar1->addAction(ActionDisconnect);
+    ToolBar1->addAction(ActionFindAddress);
+    ToolBar1->addSeparator();
+    ToolBar1->addAction(ActionSetting);
+    ToolBar1->addAction(ActionFixDb);
+    ToolBar1->addAction(ActionTxt);
+    ToolBar1->addSeparator();
+    for (QAction *action : {ActionNewSched, ActionLoadTariff, ActionSaveTariff, ActionWriteSched, ActionReadSched})
+        ToolBar1->addAction(action);
+    const auto name = [this](QAction *action, const char *objectName) {
+        ToolBar1->widgetForAction(action)->setObjectName(QLatin1String(objectName));
+    };
+    name(ActionConnect, "ToolConnect");
+    name(ActionDisconnect, "ToolDisconnect");
+    name(ActionFindAddress, "ToolFindAddress");
+    name(ActionSetting, "ToolSetting");
+    name(ActionFixDb, "ToolFixDb");
+    name(ActionTxt, "ToolTxt");
+    name(ActionNewSched, "ToolButton12");
+    name(ActionLoadTariff, "ToolButton14");
+    name(ActionSaveTariff, "ToolButton15");
+    name(ActionWriteSched, "ToolButton18");
+    name(ActionReadSched, "ToolButton19");
+
+    auto *shapePanel = new QWidget(ToolBar1);
+    shapePanel->setObjectName(QStringLiteral("PanelShape"));
+    shapePanel->setFixedSize(32, 24);
+    Shape1 = new TShape(shapePanel);
+    Shape1->move(4, 0);
+    ToolBar1->addSeparator();
+    ToolBar1->addWidget(shapePanel);
+}
+
+void TFormMain::createPages()
+{
+    PageControlMain = new QTabWidget(this);
+    PageControlMain->setObjectName(QStringLiteral("PageControlMain"));
+    const auto page = [this](const char *name, const QString &caption) {
+        auto *widget = new QWidget(PageControlMain);
+        widget->setObjectName(QLatin1String(name));
+        PageControlMain->addTab(widget, caption);
+        return widget;
+    };
+    TabAbout = page("TabAbout", QStringLiteral("О счетчике"));
+    TabSet = page("TabSet", QStringLiteral("Установка"));
+    TabSched = page("TabSched", QStringLiteral("Тарифное расписание"));
+    TabJournal = page("TabJournal", QStringLiteral("Журналы"));
+    TabDb = page("TabDb", QStringLiteral("База данных"));
+    TabProtocol = page("TabProtocol", QStringLiteral("Протокол"));
+    TabCalibr = page("TabCalibr", QStringLiteral("Коэффициенты калибровки"));
+
+    m_infoTab = new InfoTab(TabAbout, *m_info, ActionReset);
+    m_protocolTab = new ProtocolTab(TabProtocol);
+}
+
+void TFormMain::createStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(false);
+    StatusPanel0 = new QLabel(bar);
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    StatusPanel0->setFixedWidth(250);
+    StatusPanel0->setFrameShape(QFrame::Panel);
+    StatusPanel0->setFrameShadow(QFrame::Sunken);
+    StatusPanel1 = new QLabel(bar);
+    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    StatusPanel1->setFixedWidth(420);
+    StatusPanel1->setFrameShape(QFrame::Panel);
+    StatusPanel1->setFrameShadow(QFrame::Sunken);
+    bar->addWidget(StatusPanel0);
+    bar->addWidget(StatusPanel1);
+}
+
+void TFormMain::connectEngine()
+{
+    link::ExchangeEngine *engine = m_engine.get();
+    connect(engine, &link::ExchangeEngine::protocolLine, m_protocolTab, &ProtocolTab::addLine);
+    connect(engine, &link::ExchangeEngine::commandSent, StatusPanel1, &QLabel::setText);
+    connect(engine, &link::ExchangeEngine::statusCleared, this, [this] {
+        StatusPanel0->clear();
+        StatusPanel1->clear();
+    });
+    connect(engine, &link::ExchangeEngine::indicatorChanged, Shape1, &TShape::setIndicator);
+    connect(engine, &link::ExchangeEngine::EnableControls, this, &TFormMain::EnableControls);
+    connect(engine, &link::ExchangeEngine::settingActionsEnabled, this, [this](bool enabled) {
+        ActionSetting->setEnabled(enabled);
+        ActionFixDb->setEnabled(enabled);
+    });
+    connect(engine, &link::ExchangeEngine::findAddressEnabled, ActionFindAddress, &QAction::setEnabled);
+    connect(engine, &link::ExchangeEngine::connectionChanged, this, [this](bool connected) {
+        ActionConnect->setEnabled(!connected);
+        ActionDisconnect->setEnabled(connected);
+        m_panel->setConnected(connected);
+    });
+    connect(engine, &link::ExchangeEngine::ResetMeterInfo, ActionReset, &QAction::trigger);
+    connect(engine, &link::ExchangeEngine::writeFailed, this, [this](const QString &message) {
+        showMessage(QMessageBox::Critical, QStringLiteral("Ошибка"), message);
+    });
+    connect(engine, &link::ExchangeEngine::portError, this, [this](const QString &message) {
+        showMessage(QMessageBox::Critical, QStringLiteral("Ошибка"), message);
+    });
+}
+
+void TFormMain::FormCreate(const StartOptions &options)
+{
+    // Paths of the help file and the operation log, from the start directory.
+    m_startDir = options.startDir.isEmpty() ? QDir::currentPath() : options.startDir;
+    const QDir start(m_startDir);
+    m_helpFile = start.filePath(HelpFileName);
+    m_logFile = start.filePath(OperationLogName);
+
+    // Stored settings over the defaults of the form.
+    {
+        const std::unique_ptr<QSettings> store(AppSettings::openStore());
+        m_settings.load(*store);
+    }
+    m_panel->applySettings(m_settings);
+
+    m_productionMode = QFileInfo::exists(start.filePath(MarkerFileName));
+    m_masterMode = m_settings.master || m_productionMode;
+    applyModes();
+
+    const QStringList ports = options.ports ? *options.ports : link::ExchangeEngine::EnumerateSerialPorts();
+    m_panel->EnumerateSerialPorts(ports, m_settings, options.portName);
+
+    PageControlMain->setCurrentWidget(TabAbout);
+    EnableControls(false);
+    m_info->ResetMeterInfo();
+}
+
+void TFormMain::applyModes()
+{
+    m_engine->setMasterMode(m_masterMode);
+    m_engine->setProductionMode(m_productionMode);
+    m_info->setProductionMode(m_productionMode);
+    m_infoTab->setProductionMode(m_productionMode);
+    const bool bench = !m_productionMode;
+    PageControlMain->setTabVisible(PageControlMain->indexOf(TabDb), bench);
+    PageControlMain->setTabVisible(PageControlMain->indexOf(TabSched), bench);
+    PageControlMain->setTabVisible(PageControlMain->indexOf(TabCalibr), m_settings.calibr);
+    NSched->menuAction()->setVisible(bench);
+    for (QAction *action : {ActionNewSched, ActionLoadTariff, ActionSaveTariff, ActionWriteSched, ActionReadSched})
+        action->setVisible(bench);
+    ActionFixDb->setVisible(m_productionMode); // ToolFixDb and NFixDb
+    m_panel->PanelScaner->setVisible(m_productionMode);
+}
+
+void TFormMain::EnableControls(bool enabled)
+{
+    for (QAction *action : {ActionSetting, ActionWriteSched, ActionReadSched, ActionTxt})
+        action->setEnabled(enabled);
+    emit controlsEnabled(enabled);
+}
+
+void TFormMain::FormClose()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_engine->ActionDisconnectExecute();
+    const std::unique_ptr<QSettings> store(AppSettings::openStore());
+    if (store->status() != QSettings::NoError || !store->isWritable())
+        return; // nothing is saved when the settings cannot be written
+    m_panel->storeSettings(m_settings);
+    m_settings.save(*store);
+}
+
+void TFormMain::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    event->accept();
+}
+
+void TFormMain::showMessage(QMessageBox::Icon icon, const QString &title, const QString &text)
+{
+    if (m_message) {
+        m_message(icon, title, text);
+        return;
+    }
+    QMessageBox box(icon, title, text, QMessageBox::Ok, this);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+void TFormMain::setUrlOpener(std::function<bool(const QUrl &)> opener)
+{
+    m_open = opener;
+    m_about->setUrlOpener(std::move(opener));
+}
+
+void TFormMain::N20Click()
+{
+    const QString shown = QDir::toNativeSeparators(m_helpFile);
+    if (!QFileInfo::exists(m_helpFile)) {
+        showMessage(QMessageBox::Warning, QStringLiteral("Справка"), QStringLiteral("Не найден файл справки ") + shown);
+        return;
+    }
+    if (!m_open(QUrl::fromLocalFile(m_helpFile)))
+        showMessage(QMessageBox::Warning, QStringLiteral("Справка"),
+                    QStringLiteral("Не удалось открыть файл справки ") + shown);
+}
+
+void TFormMain::N15Click()
+{
+    m_about->exec();
+}
+
+void TFormMain::NExitClick()
+{
+    close();
+}
+
+} // namespace kelvar::app

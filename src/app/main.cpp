@@ -1,0 +1,58 @@
+// The programming tool for the Kelvar 517 meter.
+
+#include "app/Icons.h"
+#include "app/Simulation.h"
+#include "app/TFormMain.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QMessageBox>
+
+using namespace kelvar;
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Kelvar"));
+    QApplication::setApplicationName(QStringLiteral("Kelvar-517"));
+    QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    QApplication::setWindowIcon(app::appIcon());
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Programs and reads the Kelvar 517 electricity meter."));
+    parser.addHelpOption();
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Use the serial port NAME (COM3, ttyUSB0, /dev/pts/4)."),
+                                  QStringLiteral("NAME"));
+    const QCommandLineOption connect(QStringLiteral("connect"), QStringLiteral("Connect to the meter at start."));
+    const QCommandLineOption simulate(QStringLiteral("simulate"),
+                                      QStringLiteral("Start a simulated meter on a pseudo-terminal and connect to it."));
+    parser.addOption(port);
+    parser.addOption(connect);
+    parser.addOption(simulate);
+    parser.process(app);
+
+    app::StartOptions options;
+    options.portName = parser.value(port);
+    options.connect = parser.isSet(connect);
+
+    std::unique_ptr<sim::MeterServer> meter;
+    if (parser.isSet(simulate)) {
+        QString error;
+        meter = app::startSimulatedMeter(&error);
+        if (!meter) {
+            QMessageBox::critical(nullptr, QStringLiteral("Ошибка"),
+                                  QStringLiteral("Не удалось запустить имитатор счетчика: ") + error);
+            return 1;
+        }
+        options.portName = meter->devicePath();
+        options.connect = true;
+    }
+
+    app::TFormMain form(options);
+    if (meter)
+        app::matchLinkParameters(*meter, form.engine());
+    form.show();
+    const int result = app.exec();
+    return result;
+}

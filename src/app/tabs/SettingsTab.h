@@ -1,0 +1,115 @@
+#pragma once
+// The settings tab ("Установка"): the settings to write to the meter, the
+// ticks of what is to be written, and the write itself (ActionSetting). The
+// pickers of the clock follow the workstation clock until the operator edits
+// one of them; the meter number can be typed only in master mode and only
+// while the meter has none.
+
+#include "app/tabs/TabMessages.h"
+#include "meter/SettingsOwner.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QSpinBox;
+class QTimeEdit;
+class QWidget;
+
+namespace kelvar::db { class OperationLog; }
+namespace kelvar::link { class ExchangeEngine; }
+namespace kelvar::meter { class MeterInfo; class ResponseDispatcher; }
+
+namespace kelvar::app {
+
+class SettingsTab : public QObject
+{
+    Q_OBJECT
+public:
+    // Builds the controls into page and takes over the settings write
+    // confirmations on the dispatcher.
+    SettingsTab(QWidget *page, link::ExchangeEngine &engine, meter::ResponseDispatcher &dispatcher,
+                meter::MeterState &state, meter::MeterInfo &info, db::OperationLog &log);
+
+    // Start modes: production mode ticks CheckAddr, numbers the new address
+    // after the meter number and records completed writes; master mode (and
+    // production mode) makes the meter number editable.
+    void setModes(bool production, bool master);
+    // The access password as typed on the connection panel (LabeledPass2).
+    void setAccessPasswordSource(std::function<QString()> source) { m_accessPassword = std::move(source); }
+    void setMessageHandler(MessageHandler handler) { m_message = std::move(handler); }
+    // The workstation clock the pickers follow (tests replace it).
+    void setClock(std::function<QDateTime()> now) { m_now = std::move(now); }
+
+    meter::SettingsOwner &owner() { return m_owner; }
+    // What the controls hold now.
+    meter::SettingsValues values() const;
+
+    // Handlers.
+    void ActionSettingExecute();
+    void TimerDateTimer();
+    void ComboModeWChange();
+    void LabeledPassWChange();
+    void SpinEdit_NumberChange();
+    // The meter information was reset: both pickers follow the clock again,
+    // and the number field takes the focus when it is open for input.
+    void meterInfoReset();
+    // A serial number reply: the number field is open only for a meter without one.
+    void meterNumberRead(quint32 number, bool isNew);
+
+    bool timePickerFollowsClock() const { return !m_timeEdited; }
+    bool datePickerFollowsClock() const { return !m_dateEdited; }
+
+    QGroupBox *GroupTask;
+    QCheckBox *CheckAddr;
+    QCheckBox *CheckTime;
+    QCheckBox *CheckShedule;
+    QCheckBox *CheckResetTariff;
+    QCheckBox *CheckIntegra;
+    QCheckBox *CheckComment;
+    QCheckBox *CheckPassword;
+    QCheckBox *CheckIndi;
+    QTimeEdit *TimePicker;
+    QDateEdit *DatePicker;
+    QCheckBox *CheckBoxClock;
+    QSpinBox *SpinDay;
+    QSpinBox *SpinHour;
+    QListWidget *CheckSetIndi;
+    QComboBox *ComboModeW;
+    QSpinBox *SpinNewAddr;
+    QComboBox *ComboNewBaud;
+    QLabel *LabelParityW;
+    QComboBox *ComboParityW;
+    QSpinBox *SpinIntegra;
+    QSpinBox *SpinLimitIntegra;
+    QLineEdit *EditComment;
+    QLineEdit *LabeledPassW;
+    QSpinBox *SpinEdit_Number;
+    QTimer *TimerDate;
+
+private:
+    void buildControls(QWidget *page);
+    void TimePickerChange(QObject *picker);
+
+    QWidget *m_page;
+    meter::SettingsOwner m_owner;
+    std::function<QString()> m_accessPassword;
+    std::function<QDateTime()> m_now;
+    MessageHandler m_message;
+    bool m_production = false;
+    bool m_master = false;
+    bool m_timeEdited = false;   // the pickers' tags: edited by the operator
+    bool m_dateEdited = false;
+    bool m_following = false;    // the clock timer is setting the pickers
+};
+
+} // namespace kelvar::app
