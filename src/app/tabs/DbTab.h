@@ -1,0 +1,31 @@
+#pragma once
+// The database tab of the bench ("База данных"): the operation-log entries of
+// one meter number, picked with SpinFilter and shown in MemoDb.
+
+#include <QObject>
+
+class QPlainTextEdit;
+class QSpinBox;
+class QWidget;
+
+namespace kelvar::db { class OperationLog; }
+
+namespace kelvar::app {
+
+class DbTab : public QObject
+{
+    Q_OBJECT
+public:
+    DbTab(QWidget *page, const db::OperationLog &log);
+
+    // Refills MemoDb with the entries of the number in SpinFilter.
+    void SpinFilterChange();
+
+    QSpinBox *SpinFilter;
+    QPlainTextEdit *MemoDb;
+
+private:
+    const db::OperationLog &m_log;
+};
+
+} // namespace kelvar::app
