@@ -49,15 +49,28 @@ quint32 wholeSum(const std::array<double, 3> &counts)
     return whole[0] + whole[1] + whole[2];
 }
 
-quint32 History::slotCounts(quint32 seed, quint32 day, int slot)
+namespace {
+// The mean load of a day in kW before its hourly shape: the seed's base load,
+// higher at weekends and in winter.
+double dayLevel(quint32 seed, quint32 day)
 {
     const QDate date = QDate(2000, 1, 1).addDays(day);
-    const double base = 0.6 + 2.4 * uniform(seed, KeyBase, 0); // kW
+    const double base = 0.6 + 2.4 * uniform(seed, KeyBase, 0);
     const double weekend = date.dayOfWeek() >= 6 ? 1.15 : 1.0;
     const double season = 1.0 + 0.25 * std::cos(2 * M_PI * (date.dayOfYear() - 15) / 365.25);
+    return base * weekend * season;
+}
+
+quint32 countsOf(double level, quint32 seed, quint32 day, int slot)
+{
     const double noise = 0.75 + 0.5 * uniform(seed, day, static_cast<quint64>(slot) + 1);
-    const double kw = base * HourShape[slot / 2] * weekend * season * noise;
-    return static_cast<quint32>(std::lround(kw * 0.5 * 4000));
+    return static_cast<quint32>(std::lround(level * HourShape[slot / 2] * noise * 0.5 * 4000));
+}
+} // namespace
+
+quint32 History::slotCounts(quint32 seed, quint32 day, int slot)
+{
+    return countsOf(dayLevel(seed, day), seed, day, slot);
 }
 
 History::History(quint32 seed, quint32 birth) : m_seed(seed), m_birth(birth - birth % 1800)
@@ -104,14 +117,16 @@ History::History(quint32 seed, quint32 birth) : m_seed(seed), m_birth(birth - bi
         DayRecord record;
         record.hasStart = true;
         record.startCounts = wholeCounts(counts);
-        m_workingAtDayStart.append(working);
+        const std::array<int, SlotsPerDay> tariffs = slotTariffs(factory, date);
+        const double level = dayLevel(seed, day);
         for (int slot = 0; slot < SlotsPerDay; ++slot) {
             const double t0 = day * 86400.0 + slot * 1800.0;
             if (t0 >= m_birth)
                 break;
             const double powered = poweredSeconds(t0, t0 + 1800);
-            const double c = slotCounts(seed, day, slot) * powered / 1800.0;
-            const int tariff = std::clamp(tariffAt(factory, static_cast<quint32>(t0), 0), 1, 3);
+            const quint32 full = countsOf(level, seed, day, slot);
+            const double c = full * powered / 1800.0;
+            const int tariff = std::clamp(tariffs[slot], 1, 3);
             const quint32 before = wholeSum(counts);
             counts[tariff - 1] += c;
             record.increments[slot] = wholeSum(counts) - before;
@@ -119,8 +134,7 @@ History::History(quint32 seed, quint32 birth) : m_seed(seed), m_birth(birth - bi
             if (powered > 0) {
                 // The integrated peak over a few minutes lies above the half-hour mean.
                 const quint64 key = static_cast<quint64>(day) * 64 + slot;
-                const auto watts = static_cast<quint32>(
-                    slotCounts(seed, day, slot) / 2.0 * (1.0 + 0.3 * uniform(seed, KeyPeak, key)));
+                const auto watts = static_cast<quint32>(full / 2.0 * (1.0 + 0.3 * uniform(seed, KeyPeak, key)));
                 if (watts > monthPeak) {
                     monthPeak = watts;
                     monthPeakTime = static_cast<quint32>(t0 + std::floor(uniform(seed, KeyPeak, key + 1) * 1800));

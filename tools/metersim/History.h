@@ -49,7 +49,6 @@ private:
     quint32 m_birth;
     quint32 m_installDay = 0;
     QVector<DayRecord> m_days;               // index day - installDay
-    QVector<double> m_workingAtDayStart;     // half-minutes
     QMap<quint32, MonthRecord> m_months;
     QList<Outage> m_outages;
     std::array<double, 3> m_counts{};        // at birth

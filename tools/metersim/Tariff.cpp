@@ -2,6 +2,8 @@
 
 #include "link/Encoding.h"
 
+#include <QVarLengthArray>
+
 namespace kelvar::sim {
 
 using link::bcdDecode;
@@ -56,37 +58,58 @@ int dayType(const MeterState &state, const QDate &date)
     return date.dayOfWeek();
 }
 
-int tariffAt(const MeterState &state, quint32 seconds, double loadW)
+namespace {
+// The zones of the month and day type of a date.
+QVarLengthArray<Zone, 16> dayZones(const MeterState &state, const QDate &date)
 {
-    const QDate date = meterDate(seconds);
-    const int minute = static_cast<int>(seconds % 86400) / 60;
     const quint8 dayBit = static_cast<quint8>(1u << (dayType(state, date) - 1));
     const quint16 monthBit = static_cast<quint16>(1u << (date.month() - 1));
-    // The zone that started last today; before the first zone of the day the
-    // last zone of the day programme still runs from the evening before.
-    const Zone *best = nullptr, *latest = nullptr;
-    Zone zones[ZoneSlotCount];
-    int count = 0;
+    QVarLengthArray<Zone, 16> zones;
     for (const QByteArray &record : state.zones) {
         if (record.size() != 7)
             continue;
         const Zone zone = decodeZone(record);
-        if (!(zone.dayMask & dayBit) || !(zone.monthMask & monthBit))
-            continue;
-        zones[count] = zone;
-        const Zone *z = &zones[count++];
-        if (z->minuteOfDay <= minute && (!best || z->minuteOfDay >= best->minuteOfDay))
-            best = z;
-        if (!latest || z->minuteOfDay >= latest->minuteOfDay)
-            latest = z;
+        if ((zone.dayMask & dayBit) && (zone.monthMask & monthBit))
+            zones.append(zone);
     }
-    const Zone *zone = best ? best : latest;
+    return zones;
+}
+
+// The zone that started last by `minute`; before the first zone of the day
+// the last zone of the day programme still runs from the evening before.
+const Zone *zoneAt(const QVarLengthArray<Zone, 16> &zones, int minute)
+{
+    const Zone *best = nullptr, *latest = nullptr;
+    for (const Zone &zone : zones) {
+        if (zone.minuteOfDay <= minute && (!best || zone.minuteOfDay >= best->minuteOfDay))
+            best = &zone;
+        if (!latest || zone.minuteOfDay >= latest->minuteOfDay)
+            latest = &zone;
+    }
+    return best ? best : latest;
+}
+} // namespace
+
+int tariffAt(const MeterState &state, quint32 seconds, double loadW)
+{
+    const QVarLengthArray<Zone, 16> zones = dayZones(state, meterDate(seconds));
+    const Zone *zone = zoneAt(zones, static_cast<int>(seconds % 86400) / 60);
     if (!zone)
         return 1;
-    if (zone->limit > 0 && state.limitCoefficient > 0 &&
-        loadW > zone->limit * 1000.0 / state.limitCoefficient)
+    if (zone->limit > 0 && state.limitCoefficient > 0 && loadW > zone->limit * 1000.0 / state.limitCoefficient)
         return zone->exceedTariff;
     return zone->tariff;
+}
+
+std::array<int, SlotsPerDay> slotTariffs(const MeterState &state, const QDate &date)
+{
+    const QVarLengthArray<Zone, 16> zones = dayZones(state, date);
+    std::array<int, SlotsPerDay> tariffs{};
+    for (int slot = 0; slot < SlotsPerDay; ++slot) {
+        const Zone *zone = zoneAt(zones, slot * 30);
+        tariffs[slot] = zone ? zone->tariff : 1;
+    }
+    return tariffs;
 }
 
 } // namespace kelvar::sim

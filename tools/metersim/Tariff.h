@@ -22,6 +22,8 @@ int dayType(const MeterState &state, const QDate &date);
 // The tariff (1..8 as the records hold it) at meter time `seconds` with the load in watts.
 // A month and day type without zones is worked in tariff 1.
 int tariffAt(const MeterState &state, quint32 seconds, double loadW);
+// The tariff at the start of each half-hour slot of a date, with no power limit exceeded.
+std::array<int, SlotsPerDay> slotTariffs(const MeterState &state, const QDate &date);
 
 // A decoded 7-byte zone record.
 struct Zone {
