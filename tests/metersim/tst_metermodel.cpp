@@ -641,6 +641,36 @@ private slots:
         QVERIFY(st.workingHalfMinutes > 0);
     }
 
+    void switchedOffMeterStandsStill()
+    {
+        MeterState s;
+        s.loadKw = 3.6;
+        MeterModel model(s);
+        QVERIFY(model.process(AppendCrc(request(fn::ReadLimit)), Noon).isEmpty()); // off: no answer
+        QCOMPARE(model.state(Noon).birth, 0u);                                    // and no history yet
+        model.powerOn(Noon);
+        const MeterState on = model.state(Noon + 1800 * 1000);
+        model.powerOff(Noon + 1800 * 1000);
+        // Off across midnight for two days: nothing counts, nothing answers.
+        const qint64 back = Noon + 2 * 86400 * 1000;
+        QVERIFY(model.feed(hex("00"), back).sends.isEmpty());
+        model.powerOn(back);
+        const MeterState again = model.state(back);
+        QCOMPARE(again.tariffCounts, on.tariffCounts);
+        QCOMPARE(again.workingHalfMinutes, on.workingHalfMinutes);
+        QCOMPARE(again.powerJournal[0], (PowerEntry{static_cast<quint32>(back / 1000), power::On}));
+        QCOMPARE(again.powerJournal[1], (PowerEntry{static_cast<quint32>(Noon / 1000 + 1800), power::Off}));
+        QCOMPARE(again.powerJournal[2].event, quint8(power::On));
+        // The day it came back in starts from the readings it stopped with; the day between has no record.
+        QByteArray stopped;
+        for (quint32 c : wholeCounts(on.tariffCounts))
+            appendLE(stopped, c, 4);
+        const QByteArray today = model.process(AppendCrc(readDayJournalRequest(17, 5, 2026)), back);
+        QCOMPARE(hexText(today.mid(5, 12)), hexText(stopped));
+        const QByteArray between = model.process(AppendCrc(readDayJournalRequest(16, 5, 2026)), back);
+        QCOMPARE(byteAt(between, 2), quint8(0xFF));
+    }
+
     void historyDependsOnSeed()
     {
         QCOMPARE(History::slotCounts(1, 9000, 10), History::slotCounts(1, 9000, 10));

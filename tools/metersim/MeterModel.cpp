@@ -54,6 +54,7 @@ void MeterModel::powerOn(qint64 hostMs)
 {
     *m_framing = Framing{};
     m_accessUntilMs = -1;
+    m_poweredOn = true;
     if (m_state.birth == 0) {
         ensureHistory(hostMs);
         return;
@@ -84,9 +85,12 @@ void MeterModel::powerOn(qint64 hostMs)
 
 void MeterModel::powerOff(qint64 hostMs)
 {
+    if (!m_poweredOn)
+        return;
     advance(hostMs);
     m_state.addPowerEntry(static_cast<quint32>(std::max(0.0, meterSeconds(hostMs))), power::Off);
     m_accessUntilMs = -1;
+    m_poweredOn = false;
 }
 
 void MeterModel::ensureHistory(qint64 hostMs)
@@ -110,6 +114,8 @@ const History *MeterModel::history()
 
 void MeterModel::advance(qint64 hostMs)
 {
+    if (!m_poweredOn)
+        return;
     ensureHistory(hostMs);
     const double now = meterSeconds(hostMs);
     double t = m_state.lastAdvance;
@@ -283,7 +289,7 @@ void MeterModel::spendShot()
 FeedResult MeterModel::feed(const QByteArray &bytes, qint64 hostMs)
 {
     FeedResult result;
-    if (bytes.isEmpty())
+    if (bytes.isEmpty() || !m_poweredOn)
         return result;
     Framing &f = *m_framing;
     if (f.phase != Framing::Phase::Idle) {
@@ -403,7 +409,7 @@ void MeterModel::take(const QByteArray &frame, int lineBytes, bool crcValid, qin
 
 QByteArray MeterModel::process(const QByteArray &frame, qint64 hostMs)
 {
-    if (frame.size() < 4 || frame.size() != static_cast<quint8>(frame[1]) + 2)
+    if (!m_poweredOn || frame.size() < 4 || frame.size() != static_cast<quint8>(frame[1]) + 2)
         return {};
     if (!link::IsFrameCrcValid(frame))
         return link::AppendCrc(errorBody(static_cast<quint8>(frame[0]), err::BadCrc));

@@ -58,7 +58,9 @@ public:
     // Switches to the link parameters of a confirmed function 3 (no-op without one).
     void applyLinkChange();
 
-    MeterState state(qint64 hostMs);           // readings brought up to hostMs
+    // Readings brought up to hostMs (while switched on; a meter that is off,
+    // before powerOn() or after powerOff(), stands still).
+    MeterState state(qint64 hostMs);
     const MeterState &rawState() const { return m_state; }
     void setState(const MeterState &state, qint64 hostMs);
 
@@ -96,6 +98,7 @@ private:
     int m_replies = 0;            // replies computed since setFaults
     int m_shotsLeft = 0;
     qint64 m_accessUntilMs = -1;  // host ms until which write access is open; -1 closed
+    bool m_poweredOn = false;
     bool m_linkChangePending = false;
     quint8 m_nextAddress = 0;
     int m_nextBaudIndex = 0;
