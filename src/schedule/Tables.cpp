@@ -27,6 +27,21 @@ void appendBcd(QByteArray &bytes, int value)
     bytes.append(static_cast<char>(bcdEncode(value)));
 }
 
+// The entries in list order while they fit, then 00 up to the table's size.
+// appendEntry leaves out an entry the table cannot carry.
+template<typename Entry, typename AppendEntry>
+QByteArray encodeEntries(const QList<Entry> &entries, int tableSize, AppendEntry appendEntry)
+{
+    QByteArray table;
+    table.reserve(tableSize);
+    for (const Entry &e : entries) {
+        if (table.size() == tableSize)
+            break;
+        appendEntry(table, e);
+    }
+    return table.leftJustified(tableSize, '\0');
+}
+
 quint8 at(const QByteArray &bytes, int offset)
 {
     return static_cast<quint8>(bytes[offset]);
@@ -55,17 +70,12 @@ std::optional<QList<Holiday>> decodeHolidayTable(const QByteArray &table)
 
 QByteArray encodeHolidayTable(const QList<Holiday> &holidays)
 {
-    QByteArray table;
-    table.reserve(HolidayTableSize);
-    for (const Holiday &h : holidays) {
-        if (table.size() == HolidayTableSize)
-            break;
+    return encodeEntries(holidays, HolidayTableSize, [](QByteArray &table, const Holiday &h) {
         if (!isHoliday(h.day, h.month))
-            continue; // an entry the table cannot carry
+            return;
         appendBcd(table, h.day);
         appendBcd(table, h.month);
-    }
-    return table.leftJustified(HolidayTableSize, '\0');
+    });
 }
 
 int holidayInsertPosition(const QList<Holiday> &holidays, const Holiday &holiday)
@@ -120,19 +130,14 @@ std::optional<QList<Transfer>> decodeTransferTable(const QByteArray &table)
 
 QByteArray encodeTransferTable(const QList<Transfer> &transfers)
 {
-    QByteArray table;
-    table.reserve(TransferTableSize);
-    for (const Transfer &t : transfers) {
-        if (table.size() == TransferTableSize)
-            break;
+    return encodeEntries(transfers, TransferTableSize, [](QByteArray &table, const Transfer &t) {
         if (!isTransfer(t))
-            continue; // an entry the table cannot carry
+            return;
         appendBcd(table, t.date.day());
         appendBcd(table, t.date.month());
         appendBcd(table, t.date.year() - 2000);
         table.append(static_cast<char>(t.dayType));
-    }
-    return table.leftJustified(TransferTableSize, '\0');
+    });
 }
 
 int transferInsertPosition(const QList<Transfer> &transfers, const Transfer &transfer)

@@ -190,23 +190,6 @@ private slots:
         QVERIFY(empty.isEmpty());
     }
 
-    void lastDay_data()
-    {
-        QTest::addColumn<int>("month");
-        QTest::addColumn<int>("day");
-        QTest::newRow("January") << 1 << 31;
-        QTest::newRow("February") << 2 << 29;
-        QTest::newRow("April") << 4 << 30;
-        QTest::newRow("November") << 11 << 30;
-        QTest::newRow("December") << 12 << 31;
-    }
-    void lastDay()
-    {
-        QFETCH(int, month);
-        QFETCH(int, day);
-        QCOMPARE(lastHolidayDay(month), day);
-    }
-
     void transferTableDecode_data()
     {
         QTest::addColumn<QByteArray>("table");
@@ -274,16 +257,6 @@ private slots:
         QVERIFY(!fitsInMeter(255));
         QVERIFY(tooManyRecordsMessage(300).contains(QStringLiteral("300")));
         QVERIFY(tooManyRecordsMessage(300).contains(QStringLiteral("254")));
-    }
-
-    void names()
-    {
-        QCOMPARE(monthShortName(1), QStringLiteral("ЯНВ"));
-        QCOMPARE(monthShortName(12), QStringLiteral("ДЕК"));
-        QCOMPARE(dayTypeShortName(8), QStringLiteral("ПР"));
-        QCOMPARE(monthName(2), QStringLiteral("февраль"));
-        QCOMPARE(dayTypeName(6), QStringLiteral("суббота"));
-        QVERIFY(monthName(13).isEmpty() && dayTypeName(0).isEmpty() && monthShortName(0).isEmpty());
     }
 
     void emptyScheduleFile()
