@@ -1,0 +1,457 @@
+// The programming pages in the main window: controls and their rules, the
+// settings write against the simulated meter with its outcome on screen, the
+// calibration page, the short report file and the operation log view.
+
+#include "app/ConnectionPanel.h"
+#include "app/FormRig.h"
+#include "app/InfoTab.h"
+#include "app/ProtocolTab.h"
+#include "app/tabs/CalibrationTab.h"
+#include "app/tabs/DbTab.h"
+#include "app/tabs/ProgrammingPages.h"
+#include "app/tabs/SettingsTab.h"
+#include "app/tabs/ShortReportAction.h"
+#include "meter/ShortReport.h"
+#include "metersim/MeterServer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTimeEdit>
+
+using namespace kelvar;
+using kelvar::test::FormRig;
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray cp1251(const QString &text)
+{
+    auto encode = QStringEncoder("windows-1251");
+    return encode(text);
+}
+
+// A window connected to the simulated meter, with the programming pages at hand.
+struct MeterRig : FormRig {
+    sim::MeterServer server;
+
+    app::TFormMain &connectToMeter(bool calibr = false)
+    {
+        test::clearStore([calibr](QSettings &s) {
+            if (calibr)
+                s.setValue("Calibr", 1);
+        });
+        QString error;
+        if (!server.start(&error))
+            qFatal("%s", qPrintable(error));
+        app::StartOptions options;
+        options.ports = QStringList{server.devicePath()};
+        options.portName = server.devicePath();
+        app::TFormMain &window = open(options);
+        window.connectionPanel().SpinTimer->setValue(300);
+        window.ActionConnect->trigger();
+        return window;
+    }
+    app::SettingsTab &settings() { return form->programmingPages().settingsTab(); }
+    bool waitUntilRead()
+    {
+        return QTest::qWaitFor([this] { return form->ActionSetting->isEnabled()
+                                            && !form->meterInfo().mainValue(meter::MeterInfo::RowNumber).isEmpty(); },
+                               10000);
+    }
+};
+
+} // namespace
+
+class TestSettingsTab : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { test::clearStore(); }
+
+    void spinBoxes_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("min");
+        QTest::addColumn<int>("max");
+        QTest::addColumn<int>("value");
+        QTest::newRow("billing day") << "SpinDay" << 1 << 31 << 1;
+        QTest::newRow("billing hour") << "SpinHour" << 0 << 23 << 0;
+        QTest::newRow("new address") << "SpinNewAddr" << 0 << 255 << 1;
+        QTest::newRow("peak integration") << "SpinIntegra" << 1 << 60 << 1;
+        QTest::newRow("penalty integration") << "SpinLimitIntegra" << 5 << 60 << 5;
+        QTest::newRow("number") << "SpinEdit_Number" << 0 << 131071 << 0;
+        QTest::newRow("phase A") << "SpinCalibrA" << -32768 << 32767 << 0;
+        QTest::newRow("phase C") << "SpinCalibrC" << -32768 << 32767 << 0;
+    }
+    void spinBoxes()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, min);
+        QFETCH(int, max);
+        QFETCH(int, value);
+        FormRig rig;
+        rig.open();
+        auto *box = rig.form->findChild<QSpinBox *>(name);
+        QVERIFY(box);
+        QCOMPARE(box->minimum(), min);
+        QCOMPARE(box->maximum(), max);
+        QCOMPARE(box->value(), value);
+    }
+
+    void captions()
+    {
+        FormRig rig;
+        rig.open();
+        QStringList checks;
+        for (QCheckBox *box : rig.find<QGroupBox>("GroupTask")->findChildren<QCheckBox *>())
+            checks << box->text() + (box->isChecked() ? "+" : "");
+        QCOMPARE(checks, (QStringList{"Записать параметры связи", "Установить время+", "Установить расч. день и час",
+                                      "Сброс тарифного расписания", "Установить время интегр. мощности", "Описание",
+                                      "Записать новый пароль", "Установить индикацию"}));
+        QCOMPARE(rig.find<QGroupBox>("GroupTask")->title(), QStringLiteral(" Установки для записи "));
+        QCOMPARE(rig.find<QCheckBox>("CheckBoxClock")->text(), QStringLiteral("Автопереход на летнее время"));
+        QCOMPARE(rig.find<QDateEdit>("DatePicker")->displayFormat(), QStringLiteral("ddd d MMMM yyyy"));
+        auto *indi = rig.find<QListWidget>("CheckSetIndi");
+        QCOMPARE(indi->count(), 6);
+        QCOMPARE(indi->item(1)->text(), QStringLiteral("показания на РДЧ "));
+        QCOMPARE(rig.find<QComboBox>("ComboNewBaud")->currentText(), QStringLiteral("4800"));
+        QCOMPARE(rig.find<QComboBox>("ComboModeW")->currentText(), QStringLiteral("Rs-485"));
+        QCOMPARE(rig.find<QComboBox>("ComboParityW")->currentText(), QStringLiteral("нет"));
+        QCOMPARE(rig.find<QLineEdit>("EditComment")->maxLength(), 48);
+        QCOMPARE(rig.find<QLineEdit>("LabeledPassW")->maxLength(), 6);
+        QCOMPARE(rig.find<QPushButton>("BtnReadCalibr")->text(), QStringLiteral("Прочитать"));
+        QVERIFY(!rig.find<QPushButton>("BtnWriteCalibr")->isEnabled());
+        QVERIFY(rig.find<QPlainTextEdit>("MemoDb")->toPlainText().isEmpty());
+    }
+
+    void parityOnlyForModbus()
+    {
+        FormRig rig;
+        rig.open();
+        auto *mode = rig.find<QComboBox>("ComboModeW");
+        QVERIFY(rig.find<QComboBox>("ComboParityW")->isHidden());
+        QVERIFY(rig.find<QLabel>("LabelParityW")->isHidden());
+        mode->setCurrentIndex(1);
+        QVERIFY(!rig.find<QComboBox>("ComboParityW")->isHidden());
+        QVERIFY(!rig.find<QLabel>("LabelParityW")->isHidden());
+        mode->setCurrentIndex(0);
+        QVERIFY(rig.find<QComboBox>("ComboParityW")->isHidden());
+    }
+
+    void newPasswordField_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<bool>("backspace");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("digits") << "123456" << false << "123456";
+        QTest::newRow("at most six") << "1234567" << false << "123456";
+        QTest::newRow("a letter gives the default") << "12a" << false << "1";
+        QTest::newRow("emptied gives the default") << "5" << true << "1";
+    }
+    void newPasswordField()
+    {
+        QFETCH(QString, keys);
+        QFETCH(bool, backspace);
+        QFETCH(QString, text);
+        FormRig rig;
+        rig.open();
+        auto *edit = rig.find<QLineEdit>("LabeledPassW");
+        QTest::keyClicks(edit, keys);
+        if (backspace)
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        QCOMPARE(edit->text(), text);
+    }
+
+    void pickersFollowTheClock()
+    {
+        FormRig rig;
+        rig.open();
+        app::SettingsTab &tab = rig.form->programmingPages().settingsTab();
+        QDateTime now(QDate(2027, 5, 6), QTime(7, 8, 9));
+        tab.setClock([&] { return now; });
+        tab.TimerDateTimer();
+        QCOMPARE(tab.DatePicker->date(), now.date());
+        QCOMPARE(tab.TimePicker->time(), now.time());
+
+        tab.TimePicker->setTime(QTime(1, 2, 3));   // the operator edits the time
+        now = now.addDays(1).addSecs(5);
+        tab.TimerDateTimer();
+        QCOMPARE(tab.TimePicker->time(), QTime(1, 2, 3));
+        QCOMPARE(tab.DatePicker->date(), now.date());
+        QVERIFY(!tab.timePickerFollowsClock());
+        QVERIFY(tab.datePickerFollowsClock());
+
+        tab.DatePicker->setDate(QDate(2030, 1, 1));
+        rig.form->ActionReset->trigger();            // a new meter is expected
+        QTRY_COMPARE(tab.TimePicker->time(), now.time());  // the 500 ms timer runs
+        QCOMPARE(tab.DatePicker->date(), now.date());
+    }
+
+    void numberField_data()
+    {
+        QTest::addColumn<bool>("production");
+        QTest::addColumn<bool>("master");
+        QTest::addColumn<int>("newAddress");
+        QTest::newRow("bench") << false << false << 1;
+        QTest::newRow("master") << false << true << 1;
+        QTest::newRow("production") << true << true << 56;
+    }
+    void numberField()
+    {
+        QFETCH(bool, production);
+        QFETCH(bool, master);
+        QFETCH(int, newAddress);
+        test::clearStore([master, production](QSettings &s) {
+            if (master && !production)
+                s.setValue("Master", 1);
+        });
+        FormRig rig;
+        if (production) {
+            QFile marker(QDir(rig.startDir.path()).filePath("SettingSql.kelvar"));
+            QVERIFY(marker.open(QIODevice::WriteOnly));
+        }
+        rig.open();
+        app::SettingsTab &tab = rig.form->programmingPages().settingsTab();
+        QCOMPARE(tab.CheckAddr->isChecked(), production);
+        QCOMPARE(tab.SpinEdit_Number->isReadOnly(), !master);
+        const QPalette palette = tab.SpinEdit_Number->palette();
+        QCOMPARE(palette.color(QPalette::Base) == palette.color(QPalette::Window), !master);
+
+        tab.SpinEdit_Number->setValue(123456);
+        QCOMPARE(tab.SpinNewAddr->value(), newAddress);
+
+        // Only a meter without a number takes one.
+        tab.meterNumberRead(42, true);
+        QVERIFY(!tab.SpinEdit_Number->isEnabled());
+        QCOMPARE(tab.SpinEdit_Number->value(), production ? 42 : 123456);
+        tab.meterNumberRead(0, true);
+        QVERIFY(tab.SpinEdit_Number->isEnabled());
+    }
+
+    void unusableAccessPassword()
+    {
+        FormRig rig;
+        rig.open();
+        rig.form->connectionPanel().LabeledPass2->setText("abc");
+        app::SettingsTab &tab = rig.form->programmingPages().settingsTab();
+        tab.ActionSettingExecute();
+        QCOMPARE(rig.messages.size(), 1);
+        QCOMPARE(rig.messages[0].icon, QMessageBox::Critical);
+        QCOMPARE(rig.messages[0].title, QStringLiteral("Ошибка записи"));
+        QCOMPARE(rig.messages[0].text, QStringLiteral("Недопустимый пароль"));
+        QVERIFY(!rig.form->engine().SettingsWriteActive());
+        QVERIFY(rig.form->engine().queue().isEmpty());
+
+        rig.form->programmingPages().calibrationTab().BtnWriteCalibrClick();
+        QCOMPARE(rig.messages.size(), 2);
+        QCOMPARE(rig.messages[1].text, QStringLiteral("Недопустимый пароль"));
+
+        // Nothing ticked: nothing is checked and nothing happens.
+        tab.CheckTime->setChecked(false);
+        tab.ActionSettingExecute();
+        QCOMPARE(rig.messages.size(), 2);
+    }
+
+    void fullWriteThroughTheWindow()
+    {
+        MeterRig rig;
+        app::TFormMain &form = rig.connectToMeter();
+        QVERIFY(rig.waitUntilRead());
+        app::SettingsTab &tab = rig.settings();
+        for (QCheckBox *box : tab.GroupTask->findChildren<QCheckBox *>())
+            box->setChecked(true);
+        tab.CheckSetIndi->item(4)->setCheckState(Qt::Checked);
+        tab.SpinDay->setValue(12);
+        tab.SpinHour->setValue(3);
+        tab.SpinIntegra->setValue(15);
+        tab.SpinLimitIntegra->setValue(20);
+        tab.EditComment->setText(QStringLiteral("Стенд 1"));
+        QTest::keyClicks(tab.LabeledPassW, "777");
+        tab.SpinEdit_Number->setValue(4711);
+        tab.SpinNewAddr->setValue(8);
+        tab.ComboNewBaud->setCurrentIndex(3);
+
+        form.ActionSetting->trigger();
+        QVERIFY(!form.ActionSetting->isEnabled());
+        QVERIFY(!form.ActionTxt->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(form.Shape1->indicator(), link::Indicator::Green, 15000);
+        const sim::MeterState s = rig.server.state();
+        QCOMPARE(s.serialNumber, 4711u);
+        QCOMPARE(s.billingDay, 12);
+        QCOMPARE(s.billingHour, 3);
+        QCOMPARE(s.displayMask, quint8(0x10));
+        QCOMPARE(s.integrationMinutes, 15);
+        QCOMPARE(s.averagingSeconds, 20);
+        QCOMPARE(s.password, quint16(777));
+        QCOMPARE(s.address, quint8(8));
+        QCOMPARE(s.baudIndex, 3);
+        QCOMPARE(form.connectionPanel().SpinAddr->value(), 8);
+        QCOMPARE(form.connectionPanel().ComboBaud->currentIndex(), 3);
+
+        // The indicator goes after two seconds and the meter is read afresh.
+        QTRY_COMPARE_WITH_TIMEOUT(form.Shape1->indicator(), link::Indicator::Hidden, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(form.infoTab().ListMain->item(meter::MeterInfo::RowNumber, 1)->text(),
+                                  QStringLiteral("004711"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(form.infoTab().ListMain->item(meter::MeterInfo::RowDescription, 1)->text(),
+                                  QStringLiteral("Стенд 1"), 10000);
+
+        // The log view shows the entries of the meter that had no number yet.
+        app::DbTab &db = form.programmingPages().dbTab();
+        db.SpinFilter->setValue(1);
+        QVERIFY(db.MemoDb->toPlainText().isEmpty());
+        db.SpinFilter->setValue(0);
+        const QStringList shown = db.MemoDb->toPlainText().split('\n');
+        QCOMPARE(shown.size(), 10);
+        QVERIFY(shown.first().startsWith('['));
+        QCOMPARE(shown.filter(QRegularExpression(QStringLiteral("^\\[.*\\] Номер=4711$"))).size(), 1);
+        QVERIFY(shown.last().endsWith(QStringLiteral("] Адрес=8 Скорость=38400")));
+        QVERIFY(rig.messages.isEmpty());
+    }
+
+    void wrongAccessPasswordShowsTheFailure()
+    {
+        MeterRig rig;
+        app::TFormMain &form = rig.connectToMeter();
+        QVERIFY(rig.waitUntilRead());
+        const quint8 mask = rig.server.state().displayMask;
+        form.setMessageHandler({});                     // the real, task-modal box
+        form.connectionPanel().LabeledPass2->setText("2");
+        app::SettingsTab &tab = rig.settings();
+        tab.CheckTime->setChecked(false);
+        tab.CheckIndi->setChecked(true);
+        tab.CheckSetIndi->item(0)->setCheckState(Qt::Checked);
+
+        QString boxText, boxTitle;
+        QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
+        link::Indicator shownWithBox = link::Indicator::Hidden;
+        QTimer closer;
+        closer.setInterval(50);
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                boxText = box->text();
+                boxTitle = box->windowTitle();
+                boxIcon = box->icon();
+                shownWithBox = form.Shape1->indicator();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        closer.start();
+        form.ActionSetting->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!boxText.isEmpty(), 10000);
+        QCOMPARE(boxText, QStringLiteral("Во время записи установок произошла ошибка. Описание смотрите на закладке Протокол."));
+        QCOMPARE(boxTitle, QStringLiteral("Ошибка"));
+        QCOMPARE(boxIcon, QMessageBox::Critical);
+        QCOMPARE(shownWithBox, link::Indicator::Red);
+        QTRY_VERIFY(form.protocolTab().Memo_Terminal->toPlainText().contains(
+            QStringLiteral("Ошибка: Нет доступа для записи (ввод пароля)")));
+        QCOMPARE(rig.server.state().displayMask, mask);
+        QVERIFY(!rig.server.receivedRequests().contains(QByteArray::fromHex("0e0301")));
+        QVERIFY(!form.engine().SettingsWriteActive());
+    }
+
+    void shortReport()
+    {
+        MeterRig rig;
+        app::TFormMain &form = rig.connectToMeter();
+        app::ShortReportAction &report = form.programmingPages().reportAction();
+        QTemporaryDir dir;
+        QString path = dir.filePath("before.txt");
+        QList<QUrl> opened;
+        report.setFileChooser([&] { return path; });
+        report.setUrlOpener([&](const QUrl &url) { opened << url; return true; });
+
+        // Before any meter answered: the fixed lines and nothing after "Индикатор".
+        form.ActionReset->trigger();
+        report.ActionTxtExecute();
+        QByteArray expected;
+        for (int row = 0; row < 21; ++row)
+            expected += cp1251(meter::MeterInfo::mainCaptions()[row] + "\t\r\n");
+        expected += "\t\r\n";
+        for (int row = 0; row < 21; ++row)
+            expected += cp1251(meter::MeterInfo::addiCaptions()[row] + "\t\r\n");
+        expected += cp1251("\t\r\nИндикатор\t\r\n");
+        QByteArray bytes = readFile(path);
+        QVERIFY(bytes.startsWith(cp1251("Системное время\t")));
+        QCOMPARE(bytes.count("\r\n"), 47);
+        QCOMPARE(bytes.mid(bytes.indexOf("\r\n") + 2), "\t\r\n" + expected);
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(path)});
+
+        // The simulated meter shows three display items.
+        QVERIFY(rig.waitUntilRead());
+        QTRY_VERIFY_WITH_TIMEOUT(!form.meterInfo().mainValue(meter::MeterInfo::RowTemperature).isEmpty()
+                                     && !form.meterInfo().addiValue(meter::MeterInfo::RowLoadPower).isEmpty(), 10000);
+        path = dir.filePath("after.txt");
+        report.ActionTxtExecute();
+        bytes = readFile(path);
+        QCOMPARE(bytes.count("\r\n"), 50);
+        QVERIFY(bytes.endsWith(cp1251("Индикатор\t\r\n\tсуммарные показания\r\n\tдата / время\r\n\tмощность\r\n")));
+        QVERIFY(bytes.contains(cp1251("\r\nТемпература\t" + form.meterInfo().mainValue(meter::MeterInfo::RowTemperature) + "\r\n")));
+
+        // A file that cannot be written: the system's message, nothing opened.
+        path = dir.filePath("no/such/folder/x.txt");
+        report.ActionTxtExecute();
+        QCOMPARE(rig.messages.size(), 1);
+        QCOMPARE(rig.messages[0].icon, QMessageBox::Critical);
+        QVERIFY(!rig.messages[0].text.isEmpty());
+        QCOMPARE(opened.size(), 2);
+
+        // Cancelled: nothing at all.
+        path.clear();
+        report.ActionTxtExecute();
+        QCOMPARE(opened.size(), 2);
+    }
+
+    void calibrationPage()
+    {
+        MeterRig rig;
+        app::TFormMain &form = rig.connectToMeter(true);
+        QVERIFY(rig.waitUntilRead());
+        app::CalibrationTab &tab = form.programmingPages().calibrationTab();
+        QTRY_VERIFY(tab.BtnWriteCalibr->isEnabled());
+        tab.SpinCalibrA->setValue(-32768);
+        tab.SpinCalibrB->setValue(32767);
+        tab.SpinCalibrC->setValue(-1);
+        QTest::mouseClick(tab.BtnWriteCalibr, Qt::LeftButton);
+        QVERIFY(tab.BtnWriteCalibr->isEnabled());      // no running flag for calibration
+        QTRY_VERIFY_WITH_TIMEOUT(rig.server.state().calibration == (std::array<qint16, 3>{-32768, 32767, -1}), 5000);
+
+        for (QSpinBox *box : {tab.SpinCalibrA, tab.SpinCalibrB, tab.SpinCalibrC})
+            box->setValue(0);
+        QTest::mouseClick(tab.BtnReadCalibr, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(tab.SpinCalibrA->value(), -32768, 5000);
+        QCOMPARE(tab.SpinCalibrB->value(), 32767);
+        QCOMPARE(tab.SpinCalibrC->value(), -1);
+        QCOMPARE(form.Shape1->indicator(), link::Indicator::Hidden);
+
+        app::DbTab &db = form.programmingPages().dbTab();
+        db.SpinFilter->setValue(1);
+        db.SpinFilter->setValue(0);
+        QVERIFY(db.MemoDb->toPlainText().endsWith(QStringLiteral("] Коэффициенты калибровки=-32768,32767,-1")));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    TestSettingsTab test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_settings_tab.moc"
