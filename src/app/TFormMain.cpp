@@ -5,6 +5,7 @@
 #include "app/InfoTab.h"
 #include "app/ProtocolTab.h"
 #include "app/TAboutBox.h"
+#include "app/tabs/ProgrammingPages.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -103,6 +104,7 @@ TFormMain::TFormMain(const StartOptions &options, QWidget *parent)
 
     connectEngine();
     FormCreate(options);
+    m_programming = new ProgrammingPages(*this); // needs the start modes
     m_about = new TAboutBox(this);
 
     // The client area is fixed; the menu bar lies outside it.

@@ -27,6 +27,7 @@ namespace kelvar::app {
 
 class ConnectionPanel;
 class InfoTab;
+class ProgrammingPages;
 class ProtocolTab;
 class TAboutBox;
 
@@ -80,6 +81,7 @@ public:
     ConnectionPanel &connectionPanel() { return *m_panel; }
     InfoTab &infoTab() { return *m_infoTab; }
     ProtocolTab &protocolTab() { return *m_protocolTab; }
+    ProgrammingPages &programmingPages() { return *m_programming; } // settings, calibration, database, report
     TAboutBox &aboutBox() { return *m_about; }
 
     // Every message box of the window goes through here (tests replace it).
@@ -148,6 +150,7 @@ private:
     ConnectionPanel *m_panel = nullptr;
     InfoTab *m_infoTab = nullptr;
     ProtocolTab *m_protocolTab = nullptr;
+    ProgrammingPages *m_programming = nullptr;
     TAboutBox *m_about = nullptr;
     AppSettings m_settings;
     bool m_productionMode = false;
