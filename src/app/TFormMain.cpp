@@ -85,6 +85,10 @@ TFormMain::TFormMain(const StartOptions &options, QWidget *parent)
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Программирование Kelvar 517"));
     setWindowIcon(appIcon());
+    // The window's font; where it is not installed the nearest sans-serif face stands in.
+    QFont font(QStringLiteral("MS Sans Serif"), 8);
+    font.setStyleHint(QFont::SansSerif);
+    setFont(font);
     meter::registerMeterInfo(*m_dispatcher, *m_info);
 
     m_panel = new ConnectionPanel(*m_engine, this);

@@ -1,0 +1,68 @@
+#pragma once
+// Helpers for the window's tests: a fresh settings store, a start directory
+// of its own, and a window whose message boxes are recorded instead of shown.
+
+#include "app/AppSettings.h"
+#include "app/TFormMain.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace kelvar::test {
+
+struct Message {
+    QMessageBox::Icon icon;
+    QString title;
+    QString text;
+};
+
+// Empties the user's settings store (the tests point it at a folder of their own).
+inline void clearStore(const std::function<void(QSettings &)> &fill = {})
+{
+    const std::unique_ptr<QSettings> store(app::AppSettings::openStore());
+    store->clear();
+    if (fill)
+        fill(*store);
+    store->sync();
+}
+
+struct FormRig {
+    QTemporaryDir startDir;
+    QList<Message> messages;
+    QList<QUrl> opened;
+    std::unique_ptr<app::TFormMain> form;
+
+    app::TFormMain &open(app::StartOptions options = {})
+    {
+        options.startDir = startDir.path();
+        if (!options.ports)
+            options.ports = QStringList{};
+        form = std::make_unique<app::TFormMain>(options);
+        form->setMessageHandler([this](QMessageBox::Icon icon, const QString &title, const QString &text) {
+            messages.append({icon, title, text});
+        });
+        form->setUrlOpener([this](const QUrl &url) {
+            opened.append(url);
+            return true;
+        });
+        return *form;
+    }
+
+    // Closes the window as the operator does (the settings are written back).
+    void close()
+    {
+        form->close();
+        form.reset();
+    }
+
+    template <typename T>
+    T *find(const char *name) const
+    {
+        return form->findChild<T *>(QLatin1String(name));
+    }
+};
+
+} // namespace kelvar::test
