@@ -297,8 +297,12 @@ void ExchangeEngine::VaComm1RxChar()
     m_addressSearch = false;
 
     if (m_addressSent) {
-        if (static_cast<quint8>(bytes[0]) != m_address)
-            return; // not our address coming back: the time-out ends the exchange
+        // The address byte comes back alone, or behind the tail of a reply
+        // that timed out; anything else is not our address coming back and
+        // the time-out ends the exchange.
+        const auto address = static_cast<char>(m_address);
+        if (bytes.front() != address && bytes.back() != address)
+            return;
         m_addressSent = false;
         m_channel->setParity(Parity::Space);
         m_channel->setRts(true);
@@ -328,11 +332,23 @@ void ExchangeEngine::VaComm1RxChar011()
     m_addressSearch = false;
     m_timeoutCount = 0;
     m_buffer += bytes;
-    if (isCompleteModbus(m_buffer, static_cast<quint8>(m_address))) {
-        // The frame without its address; bytes behind it are not part of it.
+    while (isCompleteModbus(m_buffer, static_cast<quint8>(m_address))) {
         const int frameSize = static_cast<quint8>(m_buffer[2]) + 3;
+        // A whole frame for another function is the late reply to a request
+        // that timed out: it is not this request's answer, which may follow.
+        if (!answersCurrentRequest(m_buffer)) {
+            m_buffer.remove(0, frameSize);
+            continue;
+        }
+        // The frame without its address; bytes behind it are not part of it.
         handOver(m_buffer.mid(1, frameSize - 1));
+        return;
     }
+}
+
+bool ExchangeEngine::answersCurrentRequest(const QByteArray &modbusFrame) const
+{
+    return m_current.size() > 1 && (static_cast<quint8>(modbusFrame[1]) & 0x7F) == static_cast<quint8>(m_current[1]);
 }
 
 void ExchangeEngine::handOver(const QByteArray &response)

@@ -174,6 +174,7 @@ private:
     void onBytesArrived();
     void clearQueue();                  // empties the queue (runs CommandsChange when it held anything)
     void handOver(const QByteArray &response);
+    bool answersCurrentRequest(const QByteArray &modbusFrame) const;
     void rebaseQueue(Protocol oldProtocol);
     void applyModbusCharacterFormat();
     QByteArray envelopeFrame(const QByteArray &frame) const;
