@@ -1,0 +1,216 @@
+// Reads the 256 settings-journal records from the simulated meter over a
+// pseudo-terminal with wire-time emulation, at each baud rate and in both
+// protocol types, and prints per run: the total time, the wire-time limit,
+// the share of the 50 ms send tick, and the engine's own time per exchange
+// (its receive and send handlers, measured around the channel calls, port
+// system calls included).
+//
+//   bench_engine [--count N] [--turnaround MS]
+
+#include "link/Catalogue.h"
+#include "link/ExchangeEngine.h"
+#include "link/QSerialPortChannel.h"
+#include "meter/ResponseDispatcher.h"
+#include "metersim/MeterServer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTextStream>
+#include <QTimer>
+
+using namespace kelvar;
+using link::Parity;
+using link::Protocol;
+
+namespace {
+
+// A channel that passes everything to the real one and clocks the engine's
+// handlers: a receive handler runs inside bytesArrived, a send starts with
+// the port being emptied outside a receive and ends with the write.
+class TimingChannel : public link::SerialChannel
+{
+public:
+    explicit TimingChannel(link::SerialChannel &inner)
+        : m_inner(inner)
+    {
+        connect(&m_inner, &SerialChannel::bytesArrived, this, [this] {
+            QElapsedTimer t;
+            t.start();
+            m_inReceive = true;
+            emit bytesArrived();
+            m_inReceive = false;
+            receiveNs += t.nsecsElapsed();
+        });
+    }
+    qint64 receiveNs = 0;
+    qint64 sendNs = 0;
+    qint64 tickWaitNs = 0; // from the accepted response to the next send
+    QElapsedTimer sinceAccepted;
+
+    void setPortName(const QString &name) override { m_inner.setPortName(name); }
+    QString portName() const override { return m_inner.portName(); }
+    bool open() override { return m_inner.open(); }
+    bool close() override { return m_inner.close(); }
+    bool isOpen() const override { return m_inner.isOpen(); }
+    bool setBaudRate(qint32 baud) override { return m_inner.setBaudRate(baud); }
+    qint32 baudRate() const override { return m_inner.baudRate(); }
+    bool setParity(Parity parity) override { return m_inner.setParity(parity); }
+    Parity parity() const override { return m_inner.parity(); }
+    bool setStopBits(int stopBits) override { return m_inner.setStopBits(stopBits); }
+    int stopBits() const override { return m_inner.stopBits(); }
+    bool setRts(bool on) override { return m_inner.setRts(on); }
+    bool writeByte(quint8 byte) override { return sent(m_inner.writeByte(byte)); }
+    bool write(const QByteArray &bytes) override { return sent(m_inner.write(bytes)); }
+    QByteArray readAll() override
+    {
+        if (!m_inReceive) {
+            m_send.start();
+            if (sinceAccepted.isValid())
+                tickWaitNs += sinceAccepted.nsecsElapsed();
+            sinceAccepted.invalidate();
+        }
+        return m_inner.readAll();
+    }
+    QString errorString() const override { return m_inner.errorString(); }
+
+private:
+    bool sent(bool ok)
+    {
+        if (!m_inReceive && m_send.isValid()) {
+            sendNs += m_send.nsecsElapsed();
+            m_send.invalidate();
+        }
+        return ok;
+    }
+    link::SerialChannel &m_inner;
+    QElapsedTimer m_send;
+    bool m_inReceive = false;
+};
+
+struct Figures {
+    qint64 totalMs = 0;
+    qint64 wireUs = 0;
+    qint64 tickWaitMs = 0;
+    double receiveUs = 0; // per exchange
+    double sendUs = 0;
+    int exchanges = 0;
+    int timeouts = 0;
+};
+
+Figures run(Protocol protocol, int baudIndex, int count, int turnaroundMs)
+{
+    sim::MeterServer meter;
+    meter.updateState([&](sim::MeterState &s) {
+        s.address = 1;
+        s.protocol = protocol;
+        s.baudIndex = baudIndex;
+    });
+    sim::Faults faults;
+    faults.wireBaud = -1; // at the meter's own baud rate
+    faults.turnaroundMs = turnaroundMs;
+    meter.setFaults(faults);
+    QString error;
+    if (!meter.start(&error))
+        qFatal("simulated meter: %s", qPrintable(error));
+
+    link::QSerialPortChannel port;
+    TimingChannel channel(port);
+    link::ExchangeEngine engine(&channel);
+    meter::ResponseDispatcher dispatcher(engine);
+    engine.setPortName(meter.devicePath());
+    engine.setProtocol(protocol);
+    engine.setAddress(1);
+    engine.setBaudIndex(baudIndex);
+
+    Figures f;
+    QElapsedTimer total;
+    bool batchQueued = false;
+    int journal = 0;
+    qint64 lineBytes = 0;
+    QList<int> codes;
+    for (int code = 0; code < 128; ++code)
+        if (link::isKnownCommand(code))
+            codes << code;
+    dispatcher.registerOwner(codes, [&](const QByteArray &response, const QByteArray &request) {
+        channel.sinceAccepted.start();
+        if (!batchQueued) {
+            // The first poll answer: the batch goes in behind the next request.
+            batchQueued = true;
+            for (int index = 0; index < count; ++index)
+                engine.AddCommand(link::readSettingsJournalRequest(quint8(index)));
+            return;
+        }
+        if (quint8(request[0]) != link::fn::ReadSettingsJournal)
+            return;
+        if (journal == 0) {
+            total.start();
+            channel.receiveNs = channel.sendNs = channel.tickWaitNs = 0;
+        }
+        ++journal;
+        // Request with its CRC and the response, plus two address bytes: in
+        // front of both frames ("MODBUS"), or sent and echoed ("Rs-485").
+        lineBytes += request.size() + 2 + response.size() + 2;
+        if (journal == count) {
+            f.totalMs = total.elapsed();
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        }
+    });
+    QObject::connect(&engine, &link::ExchangeEngine::protocolLine, [&](const QString &line) {
+        if (line.endsWith(link::ExchangeEngine::TimeoutText))
+            ++f.timeouts;
+    });
+    if (!engine.ActionConnectExecute())
+        qFatal("cannot open %s", qPrintable(meter.devicePath()));
+    QTimer::singleShot(600000, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    // The first exchange of the batch started before the clock did: count the
+    // ones measured from its end.
+    f.exchanges = qMax(1, journal - 1);
+    f.wireUs = sim::wireTimeUs(lineBytes, link::ExchangeEngine::baudRate(baudIndex)) * f.exchanges / qMax(1, journal);
+    f.tickWaitMs = channel.tickWaitNs / 1000000;
+    f.receiveUs = channel.receiveNs / 1000.0 / f.exchanges;
+    f.sendUs = channel.sendNs / 1000.0 / f.exchanges;
+    engine.ActionDisconnectExecute();
+    meter.stop();
+    return f;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addOption({"count", "Requests per run (1..256).", "N", "256"});
+    parser.addOption({"turnaround", "The meter's pause before each reply, ms.", "MS", "0"});
+    parser.process(app);
+    const int count = qBound(2, parser.value("count").toInt(), 256);
+    const int turnaround = qMax(0, parser.value("turnaround").toInt());
+
+    QTextStream out(stdout);
+    out << "Settings journal, " << count << " requests, meter turnaround " << turnaround << " ms, "
+        << sim::BitsPerCharacter << " bits per character\n";
+    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9\n")
+               .arg("protocol", -8).arg("baud", 6).arg("total ms", 9).arg("wire ms", 8)
+               .arg("tick share", 11).arg("engine us", 10).arg("(receive", 9).arg("send)", 8).arg("time-outs", 10);
+    for (Protocol protocol : {Protocol::Rs485, Protocol::Modbus}) {
+        for (int baudIndex = 0; baudIndex < 4; ++baudIndex) {
+            const Figures f = run(protocol, baudIndex, count, turnaround);
+            const double tickShare = f.totalMs > 0 ? 100.0 * f.tickWaitMs / f.totalMs : 0;
+            out << QStringLiteral("%1 %2 %3 %4 %5% %6 %7 %8 %9\n")
+                       .arg(protocol == Protocol::Rs485 ? "Rs-485" : "MODBUS", -8)
+                       .arg(link::ExchangeEngine::baudRate(baudIndex), 6)
+                       .arg(f.totalMs, 9)
+                       .arg(f.wireUs / 1000.0, 8, 'f', 1)
+                       .arg(tickShare, 10, 'f', 1)
+                       .arg(f.receiveUs + f.sendUs, 10, 'f', 1)
+                       .arg(f.receiveUs, 9, 'f', 1)
+                       .arg(f.sendUs, 8, 'f', 1)
+                       .arg(f.timeouts, 10);
+            out.flush();
+        }
+    }
+    return 0;
+}
