@@ -2,6 +2,8 @@
 // locale, the duration text, the clock deviation and the reset.
 
 #include "TestUtil.h"
+#include "engine/FakeChannel.h"
+#include "link/Catalogue.h"
 #include "link/Frame.h"
 #include "meter/MeterInfo.h"
 
@@ -320,6 +322,43 @@ private slots:
         QCOMPARE(spy.at(1).at(1).toBool(), true);
         QCOMPARE(spy.at(2).at(1).toBool(), false);
         QCOMPARE(spy.at(3).at(0).value<quint32>(), 43u);
+    }
+
+    // The information owns its poll codes on the dispatcher; function 8 is
+    // shared with the schedule, which gets every reply but the checksum.
+    void dispatcherRouting_data()
+    {
+        QTest::addColumn<QByteArray>("response");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("scheduleCalls");
+        QTest::newRow("checksum") << hex("08 04 34 12") << int(MeterInfo::RowScheduleChecksum) << "4660" << 0;
+        QTest::newRow("schedule record") << hex("08 0A 05 01 02 03 04 05 06 07") << int(MeterInfo::RowScheduleChecksum) << "" << 1;
+        QTest::newRow("temperature") << hex("2D 03 F6") << int(MeterInfo::RowTemperature) << "-10" << 0;
+        QTest::newRow("averaging") << hex("4E 03 0A") << int(MeterInfo::RowPenaltyIntegration) << "10" << 0;
+    }
+    void dispatcherRouting()
+    {
+        QFETCH(QByteArray, response);
+        QFETCH(int, row);
+        QFETCH(QString, expected);
+        QFETCH(int, scheduleCalls);
+        kelvar::test::FakeChannel channel;
+        kelvar::link::ExchangeEngine engine(&channel);
+        engine.setProtocol(kelvar::link::Protocol::Modbus); // no echo test: the reply stands alone
+        ResponseDispatcher dispatcher(engine);
+        MeterState state;
+        MeterInfo info(state);
+        QList<QByteArray> scheduled;
+        registerMeterInfo(dispatcher, info, [&](const QByteArray &r, const QByteArray &) { scheduled << r; });
+        for (quint8 code : MeterInfo::codes())
+            QVERIFY(dispatcher.hasOwner(code));
+        QVERIFY(!dispatcher.hasOwner(kelvar::link::fn::WriteTime));
+        QSignalSpy failed(&dispatcher, &ResponseDispatcher::responseFailed);
+        dispatcher.ProcessResponse(kelvar::link::AppendCrc(response));
+        QCOMPARE(failed.count(), 0);
+        QCOMPARE(info.mainValue(row), expected);
+        QCOMPARE(scheduled.size(), scheduleCalls);
     }
 
     void reset()
