@@ -3,12 +3,14 @@
 // are the times until the window is shown, until the first meter reply is on
 // screen and until the whole poll cycle has filled the information tab.
 // Run offscreen (QT_QPA_PLATFORM=offscreen) or on a display.
+// KELVAR_SCREENSHOT=file.png saves the window of the first run.
 
 #include "app/Simulation.h"
 #include "app/TFormMain.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QWindow>
@@ -82,6 +84,10 @@ Figures runOnce(bool wireTime)
         return allRowsShown(main, meter::MeterInfo::mainCaptions()) && allRowsShown(addi, meter::MeterInfo::addiCaptions());
     }, 60000);
     f.fullCycle = clock.nsecsElapsed() / 1e6;
+    // KELVAR_SCREENSHOT=file.png keeps a picture of the filled window (the README's).
+    const QString shot = qEnvironmentVariable("KELVAR_SCREENSHOT");
+    if (!shot.isEmpty() && !QFileInfo::exists(shot))
+        form.grab().save(shot);
     form.close();
     return f;
 }
