@@ -422,8 +422,12 @@ bool readWorkbookStream(QByteArrayView stream, Book *out, QString *error)
                 QString name;
                 if (!readShortString(in, &name))
                     return fail(error, QStringLiteral("bad font record"));
-                book.fontHeight = height;
-                book.fontName = name;
+                // An unusable default font is replaced by ours rather than
+                // refusing the workbook.
+                if (!name.isEmpty() && height >= kMinFontHeight && height <= kMaxFontHeight) {
+                    book.fontHeight = height;
+                    book.fontName = name;
+                }
                 haveFont = true;
             }
             break;

@@ -413,7 +413,7 @@ bool validateBook(const Book &book, QString *error)
         return fail(error, QStringLiteral("the active sheet %1 does not exist").arg(book.activeSheet));
     if (book.fontName.isEmpty() || book.fontName.size() > 255)
         return fail(error, QStringLiteral("bad font name"));
-    if (book.fontHeight < 20 || book.fontHeight > 8180)
+    if (book.fontHeight < kMinFontHeight || book.fontHeight > kMaxFontHeight)
         return fail(error, QStringLiteral("bad font height %1").arg(book.fontHeight));
 
     QSet<QString> names;

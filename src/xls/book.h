@@ -19,6 +19,8 @@ inline constexpr int kMaxColumns = 256;
 inline constexpr int kMaxCellTextLength = 32767;
 inline constexpr int kMaxHeaderFooterLength = 255;
 inline constexpr int kMaxSheetNameLength = 31;
+inline constexpr int kMinFontHeight = 20;   // twips: 1 point
+inline constexpr int kMaxFontHeight = 8180; // twips: 409 points
 
 // A cell holds a text or a floating-point number.
 using CellValue = std::variant<QString, double>;

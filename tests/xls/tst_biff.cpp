@@ -98,6 +98,7 @@ private slots:
     void writerRefuses();
     void readerRefuses_data();
     void readerRefuses();
+    void unusableFontIsReplaced();
 };
 
 void TestBiff::cellRoundTrip_data()
@@ -408,6 +409,22 @@ void TestBiff::readerRefuses()
     QString error;
     QVERIFY(!readWorkbookStream(stream, &book, &error));
     QVERIFY(!error.isEmpty());
+}
+
+void TestBiff::unusableFontIsReplaced()
+{
+    Book book = emptyWorkbook();
+    book.fontName = QStringLiteral("Courier New");
+    book.fontHeight = 240;
+    QByteArray stream = streamOf(book);
+    const qsizetype font = recordsWithId(stream, biff::kFont).at(0).offset;
+    stream[font + 4] = 0; // height 0 twips
+    stream[font + 5] = 0;
+    Book back;
+    QString error;
+    QVERIFY2(readWorkbookStream(stream, &back, &error), qPrintable(error));
+    QCOMPARE(back.fontName, QStringLiteral("Arial"));
+    QCOMPARE(back.fontHeight, quint16(200));
 }
 
 QTEST_GUILESS_MAIN(TestBiff)
