@@ -6,6 +6,7 @@
 
 #include <QSerialPortInfo>
 #include <QTime>
+#include <utility>
 
 namespace kelvar::link {
 
@@ -132,18 +133,19 @@ void ExchangeEngine::AddCommand(const QByteArray &frame)
 
 void ExchangeEngine::RemoveCommand()
 {
-    if (m_queue.isEmpty())
-        return;
-    m_queue.removeFirst();
-    ++m_headSerial;
-    CommandsChange();
+    dropFromQueue(1);
 }
 
 void ExchangeEngine::clearQueue()
 {
+    dropFromQueue(m_queue.size());
+}
+
+void ExchangeEngine::dropFromQueue(qsizetype count)
+{
     if (m_queue.isEmpty())
         return;
-    m_queue.clear();
+    m_queue.remove(0, count);
     ++m_headSerial;
     CommandsChange();
 }
@@ -156,23 +158,24 @@ void ExchangeEngine::AbortQueue()
     // so nothing of the failed batch can be sent while the window shows its
     // message, and the emptied queue does not count as a completed write.
     QStringList failures;
-    if (m_settingsWriteActive) {
-        m_settingsWriteActive = false;
+    if (std::exchange(m_settingsWriteActive, false))
         failures << SettingsWriteFailedText;
-    }
-    if (m_scheduleWriteActive) {
-        m_scheduleWriteActive = false;
+    if (std::exchange(m_scheduleWriteActive, false))
         failures << ScheduleWriteFailedText;
-    }
     clearQueue();
     for (const QString &message : std::as_const(failures))
         reportFailure(message);
 }
 
+void ExchangeEngine::showResult(Indicator indicator)
+{
+    emit indicatorChanged(indicator);
+    m_timerShape.start();
+}
+
 void ExchangeEngine::reportFailure(const QString &message)
 {
-    emit indicatorChanged(Indicator::Red);
-    m_timerShape.start();
+    showResult(Indicator::Red);
     // The message box the window opens runs its own event loop; delivering the
     // signal from the event loop keeps that loop out of the engine's handlers.
     QMetaObject::invokeMethod(this, [this, message] { emit writeFailed(message); }, Qt::QueuedConnection);
@@ -192,16 +195,12 @@ void ExchangeEngine::CommandsChange()
     m_current.clear();
     if (!m_connected)
         return;
-    if (m_settingsWriteActive) {
-        m_settingsWriteActive = false;
-        emit indicatorChanged(Indicator::Green);
-        m_timerShape.start();
+    if (std::exchange(m_settingsWriteActive, false)) {
+        showResult(Indicator::Green);
         emit settingsWriteCompleted();
     }
-    if (m_scheduleWriteActive) {
-        m_scheduleWriteActive = false;
-        emit indicatorChanged(Indicator::Green);
-        m_timerShape.start();
+    if (std::exchange(m_scheduleWriteActive, false)) {
+        showResult(Indicator::Green);
         emit scheduleWriteCompleted();
     }
     emit EnableControls(true);
@@ -245,7 +244,7 @@ void ExchangeEngine::TimerCommandTimer()
     // must not be taken for the start of this response.
     const QByteArray stale = m_channel->readAll();
     if (!stale.isEmpty())
-        trace(receivedLine(QTime::currentTime(), stale));
+        traceReceived(stale);
     m_buffer.clear();
 
     // Port errors here (a pseudo-terminal refuses stick parity and RTS) are
@@ -256,13 +255,13 @@ void ExchangeEngine::TimerCommandTimer()
         m_channel->setRts(true);
         m_addressSent = true;
         m_channel->writeByte(static_cast<quint8>(m_address));
-        trace(addressLine(QTime::currentTime(), static_cast<quint8>(m_address)));
+        traceAddress();
     } else {
         applyModbusCharacterFormat();
         m_channel->write(m_current);
         if (m_current.size() > 1)
             emit commandSent(CommandName(static_cast<quint8>(m_current[1])));
-        trace(sendLine(QTime::currentTime(), m_current));
+        traceSent(m_current);
     }
     m_timerOut.start(m_timeout);
 }
@@ -289,7 +288,7 @@ void ExchangeEngine::VaComm1RxChar()
     const QByteArray bytes = m_channel->readAll();
     if (bytes.isEmpty())
         return;
-    trace(receivedLine(QTime::currentTime(), bytes));
+    traceReceived(bytes);
     // Bytes while no response is awaited are a late reply to an exchange that
     // already ended; they must not start the next response.
     if (!m_timerOut.isActive())
@@ -309,7 +308,7 @@ void ExchangeEngine::VaComm1RxChar()
         m_channel->write(m_current);
         if (!m_current.isEmpty())
             emit commandSent(CommandName(static_cast<quint8>(m_current[0])));
-        trace(sendLine(QTime::currentTime(), m_current));
+        traceSent(m_current);
         return;
     }
 
@@ -326,7 +325,7 @@ void ExchangeEngine::VaComm1RxChar011()
     const QByteArray bytes = m_channel->readAll();
     if (bytes.isEmpty())
         return;
-    trace(receivedLine(QTime::currentTime(), bytes));
+    traceReceived(bytes);
     if (!m_timerOut.isActive())
         return;
     m_addressSearch = false;
@@ -436,7 +435,6 @@ bool ExchangeEngine::ActionConnectExecute()
         emit portError(QStringLiteral("Ошибка открытия порта ") + m_portName);
         return false;
     }
-    m_channel->setRts(true);
     m_connected = true;
     m_addressSent = false;
     m_buffer.clear();
@@ -511,10 +509,23 @@ void ExchangeEngine::AddToProtocol(const QString &text)
     emit protocolLine(text);
 }
 
-void ExchangeEngine::trace(const QString &line)
+// The byte trace is formatted only when it is shown.
+void ExchangeEngine::traceReceived(const QByteArray &bytes)
 {
     if (m_masterMode)
-        AddToProtocol(line);
+        AddToProtocol(receivedLine(QTime::currentTime(), bytes));
+}
+
+void ExchangeEngine::traceSent(const QByteArray &frame)
+{
+    if (m_masterMode)
+        AddToProtocol(sendLine(QTime::currentTime(), frame));
+}
+
+void ExchangeEngine::traceAddress()
+{
+    if (m_masterMode)
+        AddToProtocol(addressLine(QTime::currentTime(), static_cast<quint8>(m_address)));
 }
 
 QString ExchangeEngine::sendLine(const QTime &time, const QByteArray &bytes)

@@ -173,12 +173,16 @@ private:
     void CommandsChange();
     void onBytesArrived();
     void clearQueue();                  // empties the queue (runs CommandsChange when it held anything)
+    void dropFromQueue(qsizetype count); // the first count requests
+    void showResult(Indicator indicator); // Shape1 until TimerShape hides it
     void handOver(const QByteArray &response);
     bool answersCurrentRequest(const QByteArray &modbusFrame) const;
     void rebaseQueue(Protocol oldProtocol);
     void applyModbusCharacterFormat();
     QByteArray envelopeFrame(const QByteArray &frame) const;
-    void trace(const QString &line);
+    void traceReceived(const QByteArray &bytes);
+    void traceSent(const QByteArray &frame);
+    void traceAddress();
     void reportFailure(const QString &message);
 
     SerialChannel *m_channel;

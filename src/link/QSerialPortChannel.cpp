@@ -71,8 +71,9 @@ bool QSerialPortChannel::open()
         return false;
     }
     // A pseudo-terminal has no modem lines: these fail there and are let go.
+    m_noRts = false;
     settle(m_port.setDataTerminalReady(false));
-    settle(m_port.setRequestToSend(true));
+    setRts(true);
     clearStickParity();
     return true;
 }
@@ -102,6 +103,9 @@ qint32 QSerialPortChannel::baudRate() const
 
 bool QSerialPortChannel::setParity(Parity parity)
 {
+    // Every send sets the character format; unchanged settings cost no system call.
+    if (parity == m_parity && m_port.isOpen())
+        return true;
     m_parity = parity;
     const bool ok = settle(m_port.setParity(toQt(parity)));
     clearStickParity();
@@ -129,7 +133,10 @@ void QSerialPortChannel::clearStickParity()
 
 bool QSerialPortChannel::setStopBits(int stopBits)
 {
-    m_stopBits = stopBits == 2 ? 2 : 1;
+    stopBits = stopBits == 2 ? 2 : 1;
+    if (stopBits == m_stopBits && m_port.isOpen())
+        return true;
+    m_stopBits = stopBits;
     return settle(m_port.setStopBits(m_stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop));
 }
 
@@ -140,9 +147,13 @@ int QSerialPortChannel::stopBits() const
 
 bool QSerialPortChannel::setRts(bool on)
 {
-    if (!m_port.isOpen())
+    // A port without the line (a pseudo-terminal) is not asked again until reopened.
+    if (!m_port.isOpen() || m_noRts)
         return false;
-    return settle(m_port.setRequestToSend(on));
+    const bool ok = m_port.setRequestToSend(on);
+    if (m_port.error() == QSerialPort::UnsupportedOperationError)
+        m_noRts = true;
+    return settle(ok);
 }
 
 bool QSerialPortChannel::writeByte(quint8 byte)

@@ -51,6 +51,7 @@ private:
     QString m_lastError;
     Parity m_parity = Parity::None;
     int m_stopBits = 1;
+    bool m_noRts = false;
 };
 
 } // namespace kelvar::link

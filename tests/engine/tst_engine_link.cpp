@@ -3,6 +3,7 @@
 // error replies, time-outs, the address search, the link-parameter switch and
 // faults on the line.
 
+#include "EngineTest.h"
 #include "TestUtil.h"
 #include "link/Catalogue.h"
 #include "link/ExchangeEngine.h"
@@ -23,11 +24,13 @@ using kelvar::meter::ResponseDispatcher;
 using kelvar::sim::Faults;
 using kelvar::sim::MeterServer;
 using kelvar::sim::MeterState;
+using kelvar::test::addProtocolRows;
 using kelvar::test::hexText;
+using kelvar::test::protocolName;
 
 namespace {
 
-constexpr int Timeout = 250;
+constexpr int Timeout = 300;
 constexpr int Patience = 15000; // ms for a QTRY over several exchanges
 
 // The engine on the slave side of a simulated meter's pseudo-terminal, with a
@@ -59,11 +62,7 @@ struct Rig {
         engine.setProtocol(protocol);
         engine.setAddress(engineAddress < 0 ? meterAddress : engineAddress);
         engine.setTimeout(Timeout);
-        QList<int> codes;
-        for (int code = 0; code < 128; ++code)
-            if (isKnownCommand(code))
-                codes << code;
-        dispatcher.registerOwner(codes, [this](const QByteArray &response, const QByteArray &request) {
+        dispatcher.registerOwner(kelvar::test::knownCodes(), [this](const QByteArray &response, const QByteArray &request) {
             accepted << response;
             if (onNextAccepted)
                 std::exchange(onNextAccepted, {})();
@@ -110,13 +109,6 @@ struct Rig {
         return QTest::qWaitFor([this] { return !accepted.isEmpty(); }, Patience);
     }
 };
-
-void addProtocolRows()
-{
-    QTest::addColumn<Protocol>("protocol");
-    QTest::newRow("Rs-485") << Protocol::Rs485;
-    QTest::newRow("MODBUS") << Protocol::Modbus;
-}
 
 QList<QByteArray> settingsRequests()
 {
@@ -166,13 +158,13 @@ private slots:
         QTRY_VERIFY(rig.engine.awaitingResponse() && rig.engine.PollIndex() > 2);
         const int inFlight = quint8(rig.engine.currentFrame()[0]);
         const int nextPoll = pollCode(rig.engine.PollIndex());
-        const int seen = rig.meter.receivedRequests().size();
         for (quint8 index = 0; index < 3; ++index)
             rig.engine.AddCommand(readHolidayRequest(index));
-        QTRY_VERIFY_WITH_TIMEOUT(rig.meterCodes().size() >= seen + 4, Patience);
-        QCOMPARE(rig.meterCodes().mid(seen - 1, 5),
+        const auto first = [&] { return rig.meterCodes().indexOf(fn::ReadHoliday); };
+        QTRY_VERIFY_WITH_TIMEOUT(first() > 0 && rig.meterCodes().size() >= first() + 4, Patience);
+        QCOMPARE(rig.meterCodes().mid(first() - 1, 5),
                  (QList<int>{inFlight, fn::ReadHoliday, fn::ReadHoliday, fn::ReadHoliday, nextPoll}));
-        const QList<QByteArray> frames = rig.meter.receivedRequests().mid(seen, 3);
+        const QList<QByteArray> frames = rig.meter.receivedRequests().mid(first(), 3);
         for (int index = 0; index < 3; ++index)
             QCOMPARE(quint8(frames[index][2]), quint8(index));
         QCOMPARE(rig.mismatched, 0);
@@ -244,7 +236,7 @@ private slots:
         const QString crc = "Ошибка: Неверная контрольная сумма (чтение праздников)";
         const QString locked = "Ошибка: Память защищена (чтение праздников)";
         for (Protocol protocol : {Protocol::Rs485, Protocol::Modbus}) {
-            const char *name = protocol == Protocol::Rs485 ? "Rs-485" : "MODBUS";
+            const char *name = protocolName(protocol);
             QTest::addRow("%s error 3", name) << protocol << 3 << -1 << false << crc << QList<int>{0, 0, 1, 2};
             QTest::addRow("%s error 5", name) << protocol << 5 << -1 << false << locked << QList<int>{0};
             QTest::addRow("%s unowned function", name)
@@ -340,7 +332,7 @@ private slots:
         QTest::addColumn<int>("startAt");
         QTest::addColumn<QList<int>>("tried"); // addresses the engine stepped to
         for (Protocol protocol : {Protocol::Rs485, Protocol::Modbus}) {
-            const char *name = protocol == Protocol::Rs485 ? "Rs-485" : "MODBUS";
+            const char *name = protocolName(protocol);
             QTest::addRow("%s from 0", name) << protocol << 7 << 0 << QList<int>{0, 1, 2, 3, 4, 5, 6, 7};
             QTest::addRow("%s from 254", name) << protocol << 1 << 254 << QList<int>{0, 255, 0, 1};
         }
@@ -446,7 +438,7 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<int>("timeouts");
         for (Protocol protocol : {Protocol::Rs485, Protocol::Modbus}) {
-            const char *name = protocol == Protocol::Rs485 ? "Rs-485" : "MODBUS";
+            const char *name = protocolName(protocol);
             QTest::addRow("%s split", name) << protocol << "split" << 0;
             QTest::addRow("%s garbage", name) << protocol << "garbage" << -1;
             QTest::addRow("%s other address", name) << protocol << "other address" << -1;

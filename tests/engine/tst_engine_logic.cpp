@@ -4,6 +4,7 @@
 // address search.
 
 #include "FakeChannel.h"
+#include "EngineTest.h"
 #include "TestUtil.h"
 #include "link/Catalogue.h"
 #include "link/ExchangeEngine.h"
@@ -17,8 +18,10 @@
 using namespace kelvar::link;
 using kelvar::meter::ResponseDispatcher;
 using kelvar::test::FakeChannel;
+using kelvar::test::addProtocolRows;
 using kelvar::test::hex;
 using kelvar::test::hexText;
+using kelvar::test::protocolName;
 
 namespace {
 
@@ -40,11 +43,7 @@ struct Rig {
         engine.setTimeout(Timeout);
         if (meter)
             channel.responder = kelvar::test::simpleMeter(protocol, address);
-        QList<int> codes;
-        for (int code = 0; code < 128; ++code)
-            if (isKnownCommand(code))
-                codes << code;
-        dispatcher.registerOwner(codes, [this](const QByteArray &response, const QByteArray &) {
+        dispatcher.registerOwner(kelvar::test::knownCodes(), [this](const QByteArray &response, const QByteArray &) {
             accepted << response;
         });
         QObject::connect(&engine, &ExchangeEngine::protocolLine, [this](const QString &line) { lines << line; });
@@ -58,13 +57,6 @@ struct Rig {
         return codes;
     }
 };
-
-void addProtocolRows()
-{
-    QTest::addColumn<Protocol>("protocol");
-    QTest::newRow("Rs-485") << Protocol::Rs485;
-    QTest::newRow("MODBUS") << Protocol::Modbus;
-}
 
 } // namespace
 
@@ -231,7 +223,7 @@ private slots:
         QTest::addColumn<Protocol>("protocol");
         QTest::addColumn<QString>("arrival");
         for (Protocol protocol : {Protocol::Rs485, Protocol::Modbus}) {
-            const char *name = protocol == Protocol::Rs485 ? "Rs-485" : "MODBUS";
+            const char *name = protocolName(protocol);
             for (const char *arrival : {"between", "unread", "in front"})
                 QTest::addRow("%s, %s", name, arrival) << protocol << QString(arrival);
         }
