@@ -326,6 +326,7 @@ void TFormMain::connectEngine()
 void TFormMain::FormCreate(const StartOptions &options)
 {
     // Paths of the help file and the operation log, from the start directory.
+    m_temporaryPort = options.temporaryPort;
     m_startDir = options.startDir.isEmpty() ? QDir::currentPath() : options.startDir;
     const QDir start(m_startDir);
     m_helpFile = start.filePath(HelpFileName);
@@ -383,7 +384,12 @@ void TFormMain::FormClose()
     const std::unique_ptr<QSettings> store(AppSettings::openStore());
     if (store->status() != QSettings::NoError || !store->isWritable())
         return; // nothing is saved when the settings cannot be written
+    const AppSettings stored = m_settings;
     m_panel->storeSettings(m_settings);
+    if (m_temporaryPort) {
+        m_settings.port = stored.port;
+        m_settings.portName = stored.portName;
+    }
     m_settings.save(*store);
 }
 

@@ -35,6 +35,7 @@ struct StartOptions {
     QString startDir;       // where the marker and help files are looked for; empty: the current directory
     QString portName;       // a port or device path to use, added to the port list when not listed
     bool connect = false;   // connect once the window is shown
+    bool temporaryPort = false; // portName serves this run only (the simulated meter's): the stored port stays
     std::optional<QStringList> ports; // the serial ports to offer; none: the ports found on this workstation
 };
 
@@ -161,6 +162,7 @@ private:
     MessageHandler m_message;
     std::function<bool(const QUrl &)> m_open;
     bool m_closed = false;
+    bool m_temporaryPort = false;
 };
 
 } // namespace kelvar::app

@@ -47,6 +47,7 @@ int main(int argc, char *argv[])
         }
         options.portName = meter->devicePath();
         options.connect = true;
+        options.temporaryPort = true;
     }
 
     app::TFormMain form(options);

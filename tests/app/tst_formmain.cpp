@@ -276,6 +276,28 @@ private slots:
         QCOMPARE(form.engine().portName(), options.portName);
     }
 
+    // The simulated meter's pseudo-terminal is for one run: the port the
+    // operator chose stays stored.
+    void temporaryPortIsNotStored()
+    {
+        test::clearStore([](QSettings &store) {
+            store.setValue("Port", 3);
+            store.setValue("PortName", "ttyUSB0");
+        });
+        FormRig rig;
+        app::StartOptions options;
+        options.ports = QStringList{"ttyUSB0", "COM3"};
+        options.portName = QStringLiteral("/dev/pts/77");
+        options.temporaryPort = true;
+        rig.open(options);
+        rig.find<QSpinBox>("SpinAddr")->setValue(9);
+        rig.close();
+        const std::unique_ptr<QSettings> store(app::AppSettings::openStore());
+        QCOMPARE(store->value("PortName").toString(), QStringLiteral("ttyUSB0"));
+        QCOMPARE(store->value("Port").toInt(), 3);
+        QCOMPARE(store->value("Address").toInt(), 9);
+    }
+
     void modes_data()
     {
         QTest::addColumn<bool>("marker");
