@@ -3,9 +3,7 @@
 #include "MeterModel.h"
 #include "Pty.h"
 
-#include <QFile>
 #include <QMutexLocker>
-#include <QThread>
 #include <QTimer>
 
 namespace kelvar::sim {
@@ -73,76 +71,39 @@ private:
     MeterServer *m_server;
 };
 
-MeterServer::MeterServer(QObject *parent) : QObject(parent), m_model(std::make_unique<MeterModel>()) {}
+MeterServer::MeterServer(QObject *parent) : PtyServer(parent), m_model(std::make_unique<MeterModel>()) {}
 
 MeterServer::~MeterServer()
 {
     stop();
 }
 
-bool MeterServer::start(QString *error)
+PtyWorker *MeterServer::makeWorker(int master)
 {
-    if (isRunning())
-        return true;
-    PtyPair pty;
-    if (!openPty(&pty, error))
-        return false;
+    return new MeterWorker(this, master);
+}
+
+QString MeterServer::threadName() const
+{
+    return QStringLiteral("metersim");
+}
+
+void MeterServer::starting()
+{
     {
         QMutexLocker lock(&m_mutex);
-        m_master = pty.master;
-        m_slave = pty.slave;
-        m_devicePath = pty.path;
         m_model->powerOn(MeterModel::hostNowMs());
     }
     saveState();
-    m_worker = new MeterWorker(this, m_master);
-    PtyWorker *worker = m_worker;
-    m_thread = PtyWorker::startThread(worker, QStringLiteral("metersim"));
-    return true;
 }
 
-bool MeterServer::isRunning() const
+void MeterServer::stopped()
 {
-    return m_thread != nullptr;
-}
-
-QString MeterServer::devicePath() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_devicePath;
-}
-
-bool MeterServer::createLink(const QString &path)
-{
-    const QString device = devicePath();
-    if (device.isEmpty() || !makeLink(device, path))
-        return false;
-    QMutexLocker lock(&m_mutex);
-    m_linkPath = path;
-    return true;
-}
-
-void MeterServer::stop()
-{
-    if (!m_thread)
-        return;
-    PtyWorker *worker = m_worker;
-    PtyWorker::stopThread(m_thread, worker);
-    m_worker = nullptr;
     {
         QMutexLocker lock(&m_mutex);
         m_model->powerOff(MeterModel::hostNowMs());
     }
     saveState();
-    QMutexLocker lock(&m_mutex);
-    PtyPair pty{m_master, m_slave, m_devicePath};
-    closePty(pty);
-    m_master = m_slave = -1;
-    m_devicePath.clear();
-    if (!m_linkPath.isEmpty()) {
-        QFile::remove(m_linkPath);
-        m_linkPath.clear();
-    }
 }
 
 void MeterServer::setStateFile(const QString &path)

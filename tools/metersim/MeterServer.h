@@ -1,50 +1,35 @@
 #pragma once
-// The simulated meter on a pseudo-terminal. start() opens a pseudo-terminal
-// pair and serves the meter on the master side in its own thread; the program
-// (or any serial tool) opens devicePath(), the slave side, as its serial port.
-// The server keeps a descriptor of the slave open itself, so the program may
-// close and reopen the port at will.
+// The simulated meter on a pseudo-terminal (PtyServer: start(), devicePath(),
+// createLink(), stop()): the program (or any serial tool) opens devicePath()
+// as its serial port. Starting switches the meter on, stopping switches it
+// off (both recorded in its power-on journal).
 //
 // Every public member may be called from any thread.
 
 #include "Faults.h"
 #include "MeterState.h"
+#include "PtyServer.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QMutex>
-#include <QObject>
 #include <QString>
 
 #include <functional>
 #include <memory>
-
-class QThread;
 
 namespace kelvar::sim {
 
 class MeterModel;
 class MeterWorker;
 
-class MeterServer : public QObject {
+class MeterServer : public PtyServer {
     Q_OBJECT
 public:
+    // The state and faults set before start() are the ones it starts with;
+    // after stop() the state stays readable.
     explicit MeterServer(QObject *parent = nullptr);
     ~MeterServer() override;
-
-    // Opens the pseudo-terminal and starts serving. False (with a message) when
-    // the pseudo-terminal cannot be made. The state and faults set before
-    // start() are the ones it starts with.
-    bool start(QString *error = nullptr);
-    bool isRunning() const;
-    // The slave device path, e.g. /dev/pts/7 (empty before start()).
-    QString devicePath() const;
-    // A symbolic link at path to the slave device (replacing a link already
-    // there); removed again by stop().
-    bool createLink(const QString &path);
-    // Stops serving, records the switch-off and closes the pseudo-terminal;
-    // the state stays readable. Also run by the destructor.
-    void stop();
 
     // Save the state to this JSON file after every write request and at stop.
     void setStateFile(const QString &path);
@@ -69,6 +54,12 @@ signals:
     // in other threads).
     void requestReceived(QByteArray frame);
 
+protected:
+    PtyWorker *makeWorker(int master) override;
+    QString threadName() const override;
+    void starting() override;
+    void stopped() override;
+
 private:
     friend class MeterWorker;
     void saveState();
@@ -78,13 +69,6 @@ private:
     QList<QByteArray> m_received;
     QString m_stateFile;
     std::function<void(const QString &)> m_trace;
-
-    QThread *m_thread = nullptr;
-    MeterWorker *m_worker = nullptr;
-    int m_master = -1;
-    int m_slave = -1;
-    QString m_devicePath;
-    QString m_linkPath;
 };
 
 } // namespace kelvar::sim

@@ -29,6 +29,8 @@ QByteArray zoneRecord(quint8 tariff, quint8 hour, quint8 minute)
 const int DefaultHolidays[][2] = {{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {7, 1},
                                   {23, 2}, {8, 3}, {1, 5}, {9, 5}, {12, 6}, {4, 11}};
 
+constexpr qint64 U32 = 0xFFFFFFFFLL;
+
 QString hexOf(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex()); }
 
 template <typename T, std::size_t N>
@@ -115,6 +117,33 @@ public:
             if (!bytes(a[i], values[i], size, key))
                 return;
         target = values;
+    }
+    // An array of fixed-size arrays of numbers, each made into an entry.
+    template <typename Entry, typename Make>
+    void entries(const char *key, QList<Entry> &target, qsizetype fields, Make make)
+    {
+        for (const QJsonValue &v : m_json.value(QLatin1String(key)).toArray()) {
+            const QJsonArray e = v.toArray();
+            if (e.size() != fields || target.size() >= JournalCapacity)
+                return fail(key);
+            target.append(make(e));
+        }
+    }
+    // An object keyed by numbers whose values are objects read into records.
+    template <typename Record, typename Read>
+    void records(const char *key, QMap<quint32, Record> &target, Read read)
+    {
+        const QJsonObject object = m_json.value(QLatin1String(key)).toObject();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            Reader inner(it.value().toObject());
+            Record record;
+            read(inner, record);
+            bool ok = false;
+            const quint32 number = it.key().toUInt(&ok);
+            if (!ok || !inner.error.isEmpty())
+                return fail(key);
+            target.insert(number, record);
+        }
     }
     void fail(const char *key)
     {
@@ -277,7 +306,6 @@ bool MeterState::fromJson(const QJsonObject &json, MeterState *state, QString *e
 {
     MeterState s;
     Reader r(json);
-    constexpr qint64 U32 = 0xFFFFFFFFLL;
     r.integer("serialNumber", s.serialNumber, 0, 131071);
     r.integer("modelCode", s.modelCode, 0, 999999);
     r.integer("versionMajor", s.versionMajor, 0, 99);
@@ -341,58 +369,24 @@ bool MeterState::fromJson(const QJsonObject &json, MeterState *state, QString *e
     r.integer("seed", s.seed, 0, U32);
     r.integer("birth", s.birth, 0, U32);
     r.real("lastAdvance", s.lastAdvance, 0, static_cast<double>(U32));
-    if (json.contains("settingsJournal")) {
-        for (const QJsonValue &v : json.value("settingsJournal").toArray()) {
-            const QJsonArray e = v.toArray();
-            if (e.size() != 3 || s.settingsJournal.size() >= JournalCapacity) {
-                r.fail("settingsJournal");
-                break;
-            }
-            s.settingsJournal.append({static_cast<quint32>(e[0].toDouble()), static_cast<quint8>(e[1].toInt()),
-                                      static_cast<quint8>(e[2].toInt())});
-        }
-    }
-    if (json.contains("powerJournal")) {
-        for (const QJsonValue &v : json.value("powerJournal").toArray()) {
-            const QJsonArray e = v.toArray();
-            if (e.size() != 2 || s.powerJournal.size() >= JournalCapacity) {
-                r.fail("powerJournal");
-                break;
-            }
-            s.powerJournal.append({static_cast<quint32>(e[0].toDouble()), static_cast<quint8>(e[1].toInt())});
-        }
-    }
-    const QJsonObject dayObject = json.value("days").toObject();
-    for (auto it = dayObject.begin(); it != dayObject.end(); ++it) {
-        Reader d(it.value().toObject());
-        DayRecord record;
+    r.entries("settingsJournal", s.settingsJournal, 3, [](const QJsonArray &e) {
+        return SettingsEntry{static_cast<quint32>(e[0].toDouble()), static_cast<quint8>(e[1].toInt()),
+                             static_cast<quint8>(e[2].toInt())};
+    });
+    r.entries("powerJournal", s.powerJournal, 2, [](const QJsonArray &e) {
+        return PowerEntry{static_cast<quint32>(e[0].toDouble()), static_cast<quint8>(e[1].toInt())};
+    });
+    r.records("days", s.days, [](Reader &d, DayRecord &record) {
         record.hasStart = d.json().contains("start");
         d.numbers("start", record.startCounts, 0, U32);
         d.numbers("increments", record.increments, 0, U32);
-        bool ok = false;
-        const quint32 day = it.key().toUInt(&ok);
-        if (!ok || !d.error.isEmpty()) {
-            r.fail("days");
-            break;
-        }
-        s.days.insert(day, record);
-    }
-    const QJsonObject monthObject = json.value("months").toObject();
-    for (auto it = monthObject.begin(); it != monthObject.end(); ++it) {
-        Reader m(it.value().toObject());
-        MonthRecord record;
+    });
+    r.records("months", s.months, [](Reader &m, MonthRecord &record) {
         m.numbers("counts", record.counts, 0, U32);
         m.integer("workingHalfMinutes", record.workingHalfMinutes, 0, 0xFFFFFF);
         m.integer("peakTime", record.peakTime, 0, U32);
         m.integer("peakPower", record.peakPower, 0, 0xFFFFFF);
-        bool ok = false;
-        const quint32 month = it.key().toUInt(&ok);
-        if (!ok || !m.error.isEmpty()) {
-            r.fail("months");
-            break;
-        }
-        s.months.insert(month, record);
-    }
+    });
     if (!r.error.isEmpty()) {
         if (error)
             *error = r.error;

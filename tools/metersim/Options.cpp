@@ -1,5 +1,8 @@
 #include "Options.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace kelvar::sim {
 
 namespace {
@@ -29,6 +32,20 @@ const Switch Switches[] = {
     {"scan-crlf", "", "end scanned codes with CR LF instead of CR"},
     {"scan-pieces", "N", "send each scanned code in N pieces"},
     {"help", "", "show this text"},
+};
+
+// Whole-number options: name, range, where the value goes.
+struct NumberOption {
+    const char *name;
+    qint64 min;
+    qint64 max;
+    std::optional<int> SimOptions::*field;
+};
+const NumberOption NumberOptions[] = {
+    {"password", 0, 65535, &SimOptions::password},
+    {"address", 0, 255, &SimOptions::address},
+    {"number", 0, 131071, &SimOptions::number},
+    {"access-timeout", 0, 1000000, &SimOptions::accessTimeoutSec},
 };
 
 const Switch *findSwitch(const QString &name)
@@ -99,16 +116,14 @@ bool parseOptions(const QStringList &arguments, SimOptions *options, QString *er
         }
         const QString bad = QStringLiteral("--%1: \"%2\" is not a valid value").arg(arg, value);
         qint64 n = 0;
-        if (arg == "state") {
+        const auto numeric = std::find_if(std::begin(NumberOptions), std::end(NumberOptions),
+                                          [&](const NumberOption &opt) { return arg == QLatin1String(opt.name); });
+        if (numeric != std::end(NumberOptions)) {
+            if (!number(value, numeric->min, numeric->max, &n))
+                return fail(bad);
+            o.*(numeric->field) = static_cast<int>(n);
+        } else if (arg == "state") {
             o.stateFile = value;
-        } else if (arg == "password") {
-            if (!number(value, 0, 65535, &n))
-                return fail(bad);
-            o.password = static_cast<int>(n);
-        } else if (arg == "address") {
-            if (!number(value, 0, 255, &n))
-                return fail(bad);
-            o.address = static_cast<int>(n);
         } else if (arg == "protocol") {
             if (value == "rs485")
                 o.protocol = link::Protocol::Rs485;
@@ -129,10 +144,6 @@ bool parseOptions(const QStringList &arguments, SimOptions *options, QString *er
             if (p < 0)
                 return fail(bad);
             o.parity = p;
-        } else if (arg == "number") {
-            if (!number(value, 0, 131071, &n))
-                return fail(bad);
-            o.number = static_cast<int>(n);
         } else if (arg == "load") {
             bool ok = false;
             const double kw = value.toDouble(&ok);
@@ -143,10 +154,6 @@ bool parseOptions(const QStringList &arguments, SimOptions *options, QString *er
             if (!number(value, 0, 0xFFFFFFFFLL, &n))
                 return fail(bad);
             o.seed = static_cast<quint32>(n);
-        } else if (arg == "access-timeout") {
-            if (!number(value, 0, 1000000, &n))
-                return fail(bad);
-            o.accessTimeoutSec = static_cast<int>(n);
         } else if (arg == "link") {
             o.linkPath = value;
         } else if (arg == "verbose") {

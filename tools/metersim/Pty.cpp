@@ -163,19 +163,24 @@ void PtyWorker::readable()
     }
 }
 
+qint64 PtyWorker::nowUs() const
+{
+    return m_clock.nsecsElapsed() / 1000;
+}
+
 void PtyWorker::post(qint64 atMs, const QByteArray &bytes, std::function<void()> after)
 {
     // Bytes on one line never overtake each other.
-    const qint64 due = std::max(m_clock.elapsed() + atMs, m_lastDue);
+    const qint64 due = std::max(nowUs() + atMs * 1000, m_lastDue);
     m_lastDue = due;
     m_pending.append({due, bytes, std::move(after)});
-    if (m_pending.size() == 1 || due <= m_clock.elapsed())
+    if (m_pending.size() == 1)
         flush();
 }
 
 void PtyWorker::flush()
 {
-    while (!m_pending.isEmpty() && m_pending.first().dueMs <= m_clock.elapsed()) {
+    while (!m_pending.isEmpty() && m_pending.first().dueUs <= nowUs()) {
         const Pending p = m_pending.takeFirst();
         qsizetype done = 0;
         while (done < p.bytes.size()) {
@@ -191,8 +196,9 @@ void PtyWorker::flush()
         if (p.after)
             p.after();
     }
+    // A timer that fires early finds nothing due and is started again.
     if (!m_pending.isEmpty() && m_timer)
-        m_timer->start(static_cast<int>(std::max<qint64>(0, m_pending.first().dueMs - m_clock.elapsed())));
+        m_timer->start(static_cast<int>((m_pending.first().dueUs - nowUs() + 999) / 1000));
 }
 
 } // namespace kelvar::sim

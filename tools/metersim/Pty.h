@@ -43,7 +43,7 @@ public:
     static void stopThread(QThread *&thread, PtyWorker *&worker);
 
     // Bytes to leave atMs after now (never before bytes posted earlier), then
-    // `after` runs on the worker's thread.
+    // `after` runs on the worker's thread. Call it on the worker's thread.
     void post(qint64 atMs, const QByteArray &bytes, std::function<void()> after = {});
 
 protected:
@@ -59,9 +59,10 @@ private slots:
 private:
     void readable();
     void flush();
+    qint64 nowUs() const;
 
     struct Pending {
-        qint64 dueMs;
+        qint64 dueUs;
         QByteArray bytes;
         std::function<void()> after;
     };
@@ -70,7 +71,7 @@ private:
     QTimer *m_timer = nullptr;
     QElapsedTimer m_clock;
     QList<Pending> m_pending;
-    qint64 m_lastDue = 0;
+    qint64 m_lastDue = 0; // microseconds on m_clock
 };
 
 // "hh:mm:ss.zzz" of the workstation clock now, for trace lines.

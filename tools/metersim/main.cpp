@@ -67,11 +67,13 @@ int main(int argc, char *argv[])
         printLine(QStringLiteral("kelvar517-meter-sim: %1").arg(error), stderr);
         return 1;
     }
-    printLine(meter.devicePath());
+    // The links exist before the paths are printed, so a script may use either at once.
     if (!options.linkPath.isEmpty() && !meter.createLink(options.linkPath)) {
         printLine(QStringLiteral("kelvar517-meter-sim: cannot make the link %1").arg(options.linkPath), stderr);
         return 1;
     }
+
+    printLine(meter.devicePath());
 
     ScannerServer scanner;
     const auto ending = options.scanCrLf ? ScannerServer::LineEnding::CrLf : ScannerServer::LineEnding::Cr;
@@ -81,12 +83,12 @@ int main(int argc, char *argv[])
             printLine(QStringLiteral("kelvar517-meter-sim: scanner: %1").arg(error), stderr);
             return 1;
         }
-        printLine(scanner.devicePath());
         if (!options.scannerLinkPath.isEmpty() && !scanner.createLink(options.scannerLinkPath)) {
             printLine(QStringLiteral("kelvar517-meter-sim: cannot make the link %1").arg(options.scannerLinkPath),
                       stderr);
             return 1;
         }
+        printLine(scanner.devicePath());
         for (int i = 0; i < options.scanCodes.size(); ++i)
             QTimer::singleShot(1000 * (i + 1), &app, [&, code = options.scanCodes[i]] {
                 scanner.sendCode(code, options.scanPieces, ending);
