@@ -401,13 +401,7 @@ void TFormMain::closeEvent(QCloseEvent *event)
 
 void TFormMain::showMessage(QMessageBox::Icon icon, const QString &title, const QString &text)
 {
-    if (m_message) {
-        m_message(icon, title, text);
-        return;
-    }
-    QMessageBox box(icon, title, text, QMessageBox::Ok, this);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    showTabMessage(m_message, this, icon, title, text);
 }
 
 void TFormMain::setUrlOpener(std::function<bool(const QUrl &)> opener)

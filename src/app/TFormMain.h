@@ -6,6 +6,7 @@
 // in its own class.
 
 #include "app/AppSettings.h"
+#include "app/tabs/TabMessages.h"
 #include "link/ExchangeEngine.h"
 #include "link/QSerialPortChannel.h"
 #include "meter/MeterInfo.h"
@@ -86,7 +87,6 @@ public:
     TAboutBox &aboutBox() { return *m_about; }
 
     // Every message box of the window goes through here (tests replace it).
-    using MessageHandler = std::function<void(QMessageBox::Icon, const QString &title, const QString &text)>;
     void setMessageHandler(MessageHandler handler) { m_message = std::move(handler); }
     void showMessage(QMessageBox::Icon icon, const QString &title, const QString &text);
     // Opens files and addresses with the desktop (tests replace it).

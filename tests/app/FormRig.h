@@ -66,3 +66,15 @@ struct FormRig {
 };
 
 } // namespace kelvar::test
+
+// main() of a window test: the user's settings store of the run lives in a
+// temporary folder of its own (set before anything reads it).
+#define KELVAR_WINDOW_TEST_MAIN(TestClass)                                                                         \
+    int main(int argc, char *argv[])                                                                               \
+    {                                                                                                              \
+        QTemporaryDir config;                                                                                      \
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());                                                   \
+        QApplication app(argc, argv);                                                                              \
+        TestClass test;                                                                                            \
+        return QTest::qExec(&test, argc, argv);                                                                    \
+    }

@@ -258,13 +258,6 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[])
-{
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    QApplication app(argc, argv);
-    TestFormLive test;
-    return QTest::qExec(&test, argc, argv);
-}
+KELVAR_WINDOW_TEST_MAIN(TestFormLive)
 
 #include "tst_formlive.moc"

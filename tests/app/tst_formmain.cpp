@@ -427,14 +427,6 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[])
-{
-    // The settings store of these tests lives in a folder of its own.
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    QApplication app(argc, argv);
-    TestFormMain test;
-    return QTest::qExec(&test, argc, argv);
-}
+KELVAR_WINDOW_TEST_MAIN(TestFormMain)
 
 #include "tst_formmain.moc"

@@ -23,6 +23,16 @@ QString value(const MeterInfo &info, int table, int row)
 
 // A clock reply: seconds, minutes, hours (BCD), day of week, day, month, year, status.
 QByteArray clockReply(const char *block) { return hex("04 0A") + hex(block); }
+
+// Production mode, the workstation clock stopped at 2026-12-09 14:05:09, and
+// every meter last programmed ten days before.
+void productionAtFixedTime(MeterInfo &info)
+{
+    const QDateTime now(QDate(2026, 12, 9), QTime(14, 5, 9));
+    info.setProductionMode(true);
+    info.setClock([now] { return now; });
+    info.setLastSetTimeLookup([now](quint32) { return now.addDays(-10); });
+}
 } // namespace
 
 class TestMeterInfo : public QObject {
@@ -281,10 +291,7 @@ private slots:
     {
         MeterState state;
         MeterInfo info(state);
-        info.setProductionMode(true);
-        const QDateTime now(QDate(2026, 12, 9), QTime(14, 5, 9));
-        info.setClock([now] { return now; });
-        info.setLastSetTimeLookup([now](quint32) { return now.addDays(-10); });
+        productionAtFixedTime(info);
         info.decode(hex("01 05 2A 00 00"));
         info.decode(clockReply("19 05 14 03 09 12 26 00")); // +10 s -> 1 s/day
         info.decode(clockReply("39 05 14 03 09 12 26 00")); // +30 s -> 3 s/day
@@ -365,10 +372,7 @@ private slots:
     {
         MeterState state;
         MeterInfo info(state);
-        info.setProductionMode(true);
-        const QDateTime now(QDate(2026, 12, 9), QTime(14, 5, 9));
-        info.setClock([now] { return now; });
-        info.setLastSetTimeLookup([now](quint32) { return now.addDays(-10); });
+        productionAtFixedTime(info);
         info.decode(hex("00 07 05 01 01 17 05"));
         info.decode(hex("01 05 2A 00 00"));
         info.decode(clockReply("19 05 14 03 09 12 26 00"));
