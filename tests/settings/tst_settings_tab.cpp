@@ -83,36 +83,6 @@ class TestSettingsTab : public QObject {
 private slots:
     void init() { test::clearStore(); }
 
-    void spinBoxes_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("min");
-        QTest::addColumn<int>("max");
-        QTest::addColumn<int>("value");
-        QTest::newRow("billing day") << "SpinDay" << 1 << 31 << 1;
-        QTest::newRow("billing hour") << "SpinHour" << 0 << 23 << 0;
-        QTest::newRow("new address") << "SpinNewAddr" << 0 << 255 << 1;
-        QTest::newRow("peak integration") << "SpinIntegra" << 1 << 60 << 1;
-        QTest::newRow("penalty integration") << "SpinLimitIntegra" << 5 << 60 << 5;
-        QTest::newRow("number") << "SpinEdit_Number" << 0 << 131071 << 0;
-        QTest::newRow("phase A") << "SpinCalibrA" << -32768 << 32767 << 0;
-        QTest::newRow("phase C") << "SpinCalibrC" << -32768 << 32767 << 0;
-    }
-    void spinBoxes()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, min);
-        QFETCH(int, max);
-        QFETCH(int, value);
-        FormRig rig;
-        rig.open();
-        auto *box = rig.form->findChild<QSpinBox *>(name);
-        QVERIFY(box);
-        QCOMPARE(box->minimum(), min);
-        QCOMPARE(box->maximum(), max);
-        QCOMPARE(box->value(), value);
-    }
-
     void captions()
     {
         FormRig rig;
