@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 
 namespace kelvar::db {
 
@@ -78,11 +77,19 @@ QStringList OperationLog::entriesFor(qint64 number) const
     if (m_path.isEmpty() || !file.exists() || !file.open(QIODevice::ReadOnly))
         return entries;
     const QString key = filterKey(number);
-    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\n|\r"));
-    const QStringList lines = text::fromCp1251(file.readAll()).split(lineEnd);
-    for (const QString &line : lines) {
+    const QString all = text::fromCp1251(file.readAll());
+    // Lines end with CR LF, LF or CR alone.
+    qsizetype start = 0;
+    while (start <= all.size()) {
+        qsizetype end = start;
+        while (end < all.size() && all[end] != QLatin1Char('\n') && all[end] != QLatin1Char('\r'))
+            ++end;
+        const QStringView line = QStringView(all).mid(start, end - start);
         if (line.left(6) == key)
-            entries << line.mid(6);
+            entries << line.mid(6).toString();
+        if (end < all.size() && all[end] == QLatin1Char('\r') && end + 1 < all.size() && all[end + 1] == QLatin1Char('\n'))
+            ++end;
+        start = end + 1;
     }
     return entries;
 }
