@@ -238,6 +238,49 @@ private slots:
         QVERIFY(rig.protocol.filter(link::ExchangeEngine::TimeoutText).isEmpty());
     }
 
+    void productionHooks_data()
+    {
+        QTest::addColumn<bool>("clockSynced");
+        QTest::newRow("server clock read") << true;
+        QTest::newRow("server clock unreadable") << false;
+    }
+    void productionHooks()
+    {
+        QFETCH(bool, clockSynced);
+        LinkRig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rig.waitForInfo());
+        rig.log.setEnabled(false);
+        int syncs = 0;
+        int records = 0;
+        rig.settings.setProductionMode(true);
+        rig.settings.setSyncClockFromServer([&] { ++syncs; return clockSynced; });
+        rig.settings.setRecordSettingsOperation([&] { ++records; });
+        meter::SettingsValues values;
+        values.writeBilling = true;
+        values.billingDay = 9;
+        rig.settings.setValuesSource([&] { return values; });
+        rig.server.clearReceived();
+
+        const auto start = rig.settings.ActionSettingExecute(QStringLiteral("1"));
+        QCOMPARE(syncs, 1);
+        QCOMPARE(start, clockSynced ? meter::SettingsOwner::Start::Started : meter::SettingsOwner::Start::ClockSyncFailed);
+        QCOMPARE(rig.engine.SettingsWriteActive(), clockSynced);
+        if (clockSynced) {
+            QVERIFY(rig.waitForOutcome());
+            QCOMPARE(rig.indicators.last(), link::Indicator::Green);
+            QCOMPARE(rig.server.state().billingDay, 9);
+        } else {
+            // The password request still goes out; no write follows and nothing is reported.
+            QTRY_VERIFY_WITH_TIMEOUT(rig.state.PasswordAccepted, 5000);
+            QTest::qWait(500);
+            QVERIFY(!rig.receivedCodes().contains(link::fn::WriteBilling));
+            QVERIFY(rig.indicators.isEmpty());
+        }
+        QCOMPARE(records, clockSynced ? 1 : 0);
+        QVERIFY(rig.logLines().isEmpty());   // production benches keep no local log
+    }
+
     void calibrationRoundTrip_data()
     {
         QTest::addColumn<int>("a");
