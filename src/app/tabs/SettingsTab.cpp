@@ -139,6 +139,7 @@ void SettingsTab::buildControls(QWidget *page)
         item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         item->setCheckState(Qt::Unchecked);
     }
+    CheckSetIndi->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto *displayLayout = new QVBoxLayout(displayBox);
     displayLayout->addWidget(CheckSetIndi);
 
@@ -177,15 +178,15 @@ void SettingsTab::buildControls(QWidget *page)
     (new QFormLayout(numberBox))->addRow(QStringLiteral("№ :"), SpinEdit_Number);
 
     auto *layout = new QGridLayout(page);
-    layout->addWidget(GroupTask, 0, 0, 2, 1);
-    layout->addWidget(numberBox, 2, 0);
+    layout->addWidget(GroupTask, 0, 0);
     layout->addWidget(timeBox, 0, 1);
-    layout->addWidget(billingBox, 1, 1);
-    layout->addWidget(displayBox, 2, 1, 2, 1);
     layout->addWidget(linkBox, 0, 2);
-    layout->addWidget(integraBox, 1, 2);
-    layout->addWidget(commentBox, 2, 2);
-    layout->addWidget(passwordBox, 3, 2);
+    layout->addWidget(displayBox, 1, 0, 3, 1);
+    layout->addWidget(billingBox, 1, 1);
+    layout->addWidget(passwordBox, 1, 2);
+    layout->addWidget(integraBox, 2, 1, 1, 2);
+    layout->addWidget(commentBox, 3, 1);
+    layout->addWidget(numberBox, 3, 2);
     layout->setRowStretch(4, 1);
 }
 
