@@ -8,6 +8,7 @@ namespace kelvar::schedule {
 
 using link::bcdDecode;
 using link::bcdEncode;
+using link::byteAt;
 
 namespace {
 
@@ -42,11 +43,6 @@ QByteArray encodeEntries(const QList<Entry> &entries, int tableSize, AppendEntry
     return table.leftJustified(tableSize, '\0');
 }
 
-quint8 at(const QByteArray &bytes, int offset)
-{
-    return static_cast<quint8>(bytes[offset]);
-}
-
 } // namespace
 
 QList<Holiday> defaultHolidays()
@@ -60,8 +56,8 @@ std::optional<QList<Holiday>> decodeHolidayTable(const QByteArray &table)
         return std::nullopt;
     QList<Holiday> holidays;
     for (int i = 0; i < TableEntries; ++i) {
-        const int day = bcdDecode(at(table, 2 * i));
-        const int month = bcdDecode(at(table, 2 * i + 1));
+        const int day = bcdDecode(byteAt(table, 2 * i));
+        const int month = bcdDecode(byteAt(table, 2 * i + 1));
         if (isHoliday(day, month))
             holidays.append({day, month});
     }
@@ -115,13 +111,13 @@ std::optional<QList<Transfer>> decodeTransferTable(const QByteArray &table)
         return std::nullopt;
     QList<Transfer> transfers;
     for (int i = 0; i < TableEntries; ++i) {
-        const int day = bcdDecode(at(table, 4 * i));
-        const int month = bcdDecode(at(table, 4 * i + 1));
-        const int year = bcdDecode(at(table, 4 * i + 2));
+        const int day = bcdDecode(byteAt(table, 4 * i));
+        const int month = bcdDecode(byteAt(table, 4 * i + 1));
+        const int year = bcdDecode(byteAt(table, 4 * i + 2));
         // A year past 99 could not be written back as two BCD digits.
         if (!isHoliday(day, month) || year > 99)
             continue;
-        const Transfer t{QDate(2000 + year, month, day), at(table, 4 * i + 3)};
+        const Transfer t{QDate(2000 + year, month, day), byteAt(table, 4 * i + 3)};
         if (isTransfer(t))
             transfers.append(t);
     }

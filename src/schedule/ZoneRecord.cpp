@@ -43,7 +43,7 @@ std::optional<ZoneRecord> decodeRecord(const QByteArray &image, QString *error)
                          .arg(image.size());
         return std::nullopt;
     }
-    const auto byte = [&image](int i) { return static_cast<quint8>(image[i]); };
+    const auto byte = [&image](int i) { return link::byteAt(image, i); };
     const int hour = bcdDecode(byte(1));
     const int minute = bcdDecode(byte(2));
     if (hour > 23 || minute > 59) {
