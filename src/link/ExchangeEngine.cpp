@@ -281,20 +281,27 @@ void ExchangeEngine::onBytesArrived()
         VaComm1RxChar();
 }
 
-void ExchangeEngine::VaComm1RxChar()
+QByteArray ExchangeEngine::takeArrived()
 {
     if (!m_channel->isOpen())
-        return;
+        return {};
     const QByteArray bytes = m_channel->readAll();
     if (bytes.isEmpty())
-        return;
+        return {};
     traceReceived(bytes);
     // Bytes while no response is awaited are a late reply to an exchange that
     // already ended; they must not start the next response.
     if (!m_timerOut.isActive())
-        return;
+        return {};
     m_addressSearch = false;
+    return bytes;
+}
 
+void ExchangeEngine::VaComm1RxChar()
+{
+    const QByteArray bytes = takeArrived();
+    if (bytes.isEmpty())
+        return;
     if (m_addressSent) {
         // The address byte comes back alone, or behind the tail of a reply
         // that timed out; anything else is not our address coming back and
@@ -320,15 +327,9 @@ void ExchangeEngine::VaComm1RxChar()
 
 void ExchangeEngine::VaComm1RxChar011()
 {
-    if (!m_channel->isOpen())
-        return;
-    const QByteArray bytes = m_channel->readAll();
+    const QByteArray bytes = takeArrived();
     if (bytes.isEmpty())
         return;
-    traceReceived(bytes);
-    if (!m_timerOut.isActive())
-        return;
-    m_addressSearch = false;
     m_timeoutCount = 0;
     m_buffer += bytes;
     while (isCompleteModbus(m_buffer, static_cast<quint8>(m_address))) {

@@ -172,6 +172,9 @@ signals:
 private:
     void CommandsChange();
     void onBytesArrived();
+    // Reads and traces what arrived; empty when there is nothing to take
+    // (the port is closed, or no response is awaited).
+    QByteArray takeArrived();
     void clearQueue();                  // empties the queue (runs CommandsChange when it held anything)
     void dropFromQueue(qsizetype count); // the first count requests
     void showResult(Indicator indicator); // Shape1 until TimerShape hides it
