@@ -440,6 +440,23 @@ private slots:
         QVERIFY(p.readAllStandardOutput().isEmpty());
     }
 
+    void executableScanner()
+    {
+        QProcess p;
+        p.start(qEnvironmentVariable("METERSIM_EXE"), {"--scanner", "--scan", "4711", "--scan-crlf"});
+        QVERIFY(p.waitForStarted());
+        QByteArray out; // the meter's device, then the scanner's
+        QTRY_VERIFY_WITH_TIMEOUT((out += p.readAllStandardOutput()).count('\n') >= 2, 5000);
+        SimClient scanner(QString::fromLocal8Bit(out.split('\n').at(1)));
+        QVERIFY(scanner.isOpen());
+        QCOMPARE(scanner.readUntil([](const QByteArray &b) { return b.endsWith('\n'); }, 3000), QByteArray("4711\r\n"));
+        p.write("815\n"); // a line typed on the standard input is scanned too
+        QVERIFY(p.waitForBytesWritten(3000));
+        QCOMPARE(scanner.readUntil([](const QByteArray &b) { return b.endsWith('\n'); }, 3000), QByteArray("815\r\n"));
+        p.terminate();
+        QVERIFY(p.waitForFinished(5000));
+    }
+
     void scannerSendsCodes_data()
     {
         QTest::addColumn<int>("pieces");
