@@ -1,5 +1,7 @@
 #include "ConnectionPanel.h"
 
+#include "Controls.h"
+
 #include "link/ExchangeEngine.h"
 #include "meter/SettingsBatch.h"
 
@@ -26,14 +28,6 @@ QLabel *caption(const QString &text, QWidget *buddy, QWidget *parent)
     label->setBuddy(buddy);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return label;
-}
-
-QComboBox *dropDown(const char *name, const QStringList &items, QWidget *parent)
-{
-    auto *combo = new QComboBox(parent);
-    combo->setObjectName(QLatin1String(name));
-    combo->addItems(items);
-    return combo;
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "SettingsTab.h"
 
+#include "app/Controls.h"
+
 #include "meter/MeterInfo.h"
 
 #include <QCheckBox>
@@ -42,14 +44,6 @@ QSpinBox *spin(const char *name, int min, int max, int value, QWidget *parent)
     box->setRange(min, max);
     box->setValue(value);
     return box;
-}
-
-QComboBox *dropDown(const char *name, const QStringList &items, QWidget *parent)
-{
-    auto *combo = new QComboBox(parent);
-    combo->setObjectName(QLatin1String(name));
-    combo->addItems(items);
-    return combo;
 }
 
 QLineEdit *edit(const char *name, int maxLength, QWidget *parent)
