@@ -185,7 +185,7 @@ Figures run(Protocol protocol, int baudIndex, int count, int turnaroundMs)
     // The first exchange of the batch started before the clock did: count the
     // ones measured from its end.
     f.exchanges = qMax(1, journal - 1);
-    f.wireUs = sim::wireTimeUs(lineBytes, link::ExchangeEngine::baudRate(baudIndex)) * f.exchanges / qMax(1, journal);
+    f.wireUs = sim::wireTimeUs(lineBytes, link::baudRate(baudIndex)) * f.exchanges / qMax(1, journal);
     f.tickWaitMs = channel.tickWaitNs / 1000000;
     f.receiveUs = channel.receiveNs / 1000.0 / f.exchanges;
     f.sendUs = channel.sendNs / 1000.0 / f.exchanges;
@@ -222,7 +222,7 @@ int main(int argc, char **argv)
             const double tickShare = f.totalMs > 0 ? 100.0 * f.tickWaitMs / f.totalMs : 0;
             out << QStringLiteral("%1 %2 %3 %4 %5% %6 %7 %8 %9 %10\n")
                        .arg(protocol == Protocol::Rs485 ? "Rs-485" : "MODBUS", -8)
-                       .arg(link::ExchangeEngine::baudRate(baudIndex), 6)
+                       .arg(link::baudRate(baudIndex), 6)
                        .arg(f.totalMs, 9)
                        .arg(f.wireUs / 1000.0, 8, 'f', 1)
                        .arg(tickShare, 10, 'f', 1)

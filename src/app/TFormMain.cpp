@@ -6,6 +6,7 @@
 #include "app/ProtocolTab.h"
 #include "app/TAboutBox.h"
 #include "app/tabs/ProgrammingPages.h"
+#include "db/OperationLog.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -30,7 +31,6 @@ namespace kelvar::app {
 
 const QString TFormMain::MarkerFileName = QStringLiteral("SettingSql.kelvar");
 const QString TFormMain::HelpFileName = QStringLiteral("Setting_Kelvar_517.chm");
-const QString TFormMain::OperationLogName = QStringLiteral("Setting_Kelvar_517.log");
 
 // --- The result indicator -----------------------------------------------------
 
@@ -330,7 +330,7 @@ void TFormMain::FormCreate(const StartOptions &options)
     m_startDir = options.startDir.isEmpty() ? QDir::currentPath() : options.startDir;
     const QDir start(m_startDir);
     m_helpFile = start.filePath(HelpFileName);
-    m_logFile = start.filePath(OperationLogName);
+    m_logFile = start.filePath(QLatin1String(db::OperationLog::FileName));
 
     // Stored settings over the defaults of the form.
     {

@@ -66,7 +66,6 @@ public:
     static constexpr int ClientHeight = 624;
     static const QString MarkerFileName;   // "SettingSql.kelvar"
     static const QString HelpFileName;     // "Setting_Kelvar_517.chm"
-    static const QString OperationLogName; // "Setting_Kelvar_517.log"
 
     explicit TFormMain(const StartOptions &options = {}, QWidget *parent = nullptr);
     ~TFormMain() override;

@@ -114,6 +114,12 @@ static QByteArray bytes(std::initializer_list<int> values)
 QByteArray passwordRequest(quint32 password) { return request(fn::Password, encodePassword(password)); }
 QByteArray writeNumberRequest(quint32 number) { return request(fn::WriteNumber, encodeSerialNumber(number)); }
 
+int baudRate(int baudIndex)
+{
+    static constexpr int rates[] = {4800, 9600, 19200, 38400};
+    return baudIndex >= 0 && baudIndex < 4 ? rates[baudIndex] : rates[0];
+}
+
 quint8 linkByte(int baudIndex, bool modbus, int parityIndex)
 {
     quint8 value = static_cast<quint8>(baudIndex & 0x03);

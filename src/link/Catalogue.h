@@ -41,6 +41,9 @@ QByteArray request(quint8 code, const QByteArray &data = {});
 // Builders, one per request layout.
 QByteArray passwordRequest(quint32 password);                   // 20
 QByteArray writeNumberRequest(quint32 number);                  // 2
+// Baud rate of a baud index 0..3 (4800, 9600, 19200, 38400); other indexes give 4800.
+int baudRate(int baudIndex);
+
 // Link byte: baud index 0..3, plus 0x40 for "MODBUS" without parity, 0x50 even, 0x70 odd.
 quint8 linkByte(int baudIndex, bool modbus, int parityIndex);
 QByteArray writeLinkRequest(quint8 address, quint8 linkByte);   // 3

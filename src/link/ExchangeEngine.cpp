@@ -34,11 +34,6 @@ QString traceTime(const QTime &time)
 
 } // namespace
 
-int ExchangeEngine::baudRate(int baudIndex)
-{
-    return baudIndex >= 0 && baudIndex < 4 ? BaudRates[baudIndex] : BaudRates[0];
-}
-
 ExchangeEngine::ExchangeEngine(SerialChannel *channel, QObject *parent)
     : QObject(parent)
     , m_channel(channel)

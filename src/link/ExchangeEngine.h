@@ -35,8 +35,6 @@ class ExchangeEngine : public QObject
     Q_OBJECT
 public:
     // Baud rates by index 0..3.
-    static constexpr int BaudRates[4] = {4800, 9600, 19200, 38400};
-    static int baudRate(int baudIndex); // out-of-range indexes give 4800
     static constexpr int DefaultTimeout = 500;
     static constexpr int CommandInterval = 50;
     static constexpr int StartInterval = 100;

@@ -394,7 +394,7 @@ private slots:
         QCOMPARE(rig.engine.address(), address);
         QCOMPARE(rig.engine.protocol(), to);
         QCOMPARE(rig.engine.baudIndex(), baudIndex);
-        QCOMPARE(rig.channel.baudRate(), ExchangeEngine::baudRate(baudIndex));
+        QCOMPARE(rig.channel.baudRate(), baudRate(baudIndex));
         QCOMPARE(rig.engine.parityIndex(), to == Protocol::Modbus ? parityIndex : rig.engine.parityIndex());
         const MeterState state = rig.meter.state();
         QCOMPARE(int(state.address), address);

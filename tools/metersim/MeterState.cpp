@@ -158,12 +158,6 @@ private:
 
 } // namespace
 
-int baudRate(int baudIndex)
-{
-    static const int rates[] = {4800, 9600, 19200, 38400};
-    return baudIndex >= 0 && baudIndex < 4 ? rates[baudIndex] : 4800;
-}
-
 MeterState::MeterState()
 {
     setFactorySchedule();

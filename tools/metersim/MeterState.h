@@ -7,6 +7,7 @@
 // Times are meter times in seconds since 2000-01-01 00:00:00 (the meter's own
 // local time, the same count the meter puts on the wire).
 
+#include "link/Catalogue.h"
 #include "link/Frame.h"
 
 #include <QByteArray>
@@ -158,7 +159,6 @@ struct MeterState {
     bool operator==(const MeterState &) const = default;
 };
 
-// Baud rate of a baud index (0..3); 4800 for any other index.
-int baudRate(int baudIndex);
+using link::baudRate;
 
 } // namespace kelvar::sim
