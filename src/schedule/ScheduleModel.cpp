@@ -62,6 +62,7 @@ bool ScheduleModel::SetShedule(const QList<QByteArray> &records, QString *error)
     }
     m_saved = decoded;
     revert();
+    emit scheduleReplaced();
     return true;
 }
 

@@ -77,6 +77,9 @@ public:
 signals:
     void uncommittedChangesChanged(bool uncommitted);
     void recordCountChanged(int count);
+    // SetShedule replaced the whole schedule (a file load, a meter read, a new
+    // schedule): views list the current cell again and repaint.
+    void scheduleReplaced();
 
 private:
     int removeCell(int index, int month, int dayType);
