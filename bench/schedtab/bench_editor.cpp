@@ -1,0 +1,119 @@
+// Times what the operator does in the schedule editor on a schedule of 254
+// records (the most the meter takes), from the mouse or key event to the
+// repainted grid and day bar: a plain click on a cell, a Shift rectangle over
+// the whole year (the programme copied to all 96 cells), "Добавить" with the
+// whole year selected, and "Отменить". Prints figures; the goal is < 20 ms.
+
+#include "app/schedule/TFrameShedule.h"
+#include "app/schedule/YearGrid.h"
+#include "schedule/ScheduleModel.h"
+#include "schedule/Tables.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimeEdit>
+#include <QToolButton>
+#include <QtTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+using namespace kelvar;
+using namespace kelvar::schedule;
+
+namespace {
+
+constexpr int Repeats = 30;
+
+// 254 one-cell records, two or three zones per cell, all contents distinct.
+QList<QByteArray> fullSchedule()
+{
+    QList<QByteArray> images;
+    for (int i = 0; i < MaxMeterRecords; ++i) {
+        const int cell = i % CellCount;
+        const Zone zone{(i / CellCount) * 480 + cell * 5, quint8(i % 3 + 1), 0, quint8(i % 3 + 1)};
+        images.append(encodeRecord({zone, quint8(GetMaska(cell % 8 + 1)), GetMaska(cell / 8 + 1)}));
+    }
+    return images;
+}
+
+struct Rig {
+    ScheduleModel model;
+    app::TFrameShedule frame{model};
+    Rig()
+    {
+        frame.setQuestionHandler([](const QString &, const QString &) { return false; });
+        frame.resize(780, 500);
+        frame.show();
+        if (!QTest::qWaitForWindowExposed(&frame))
+            std::fprintf(stderr, "the editor was not shown\n");
+    }
+    void click(int month, int dayType, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTest::mouseClick(frame.StringGrid1, Qt::LeftButton, modifiers,
+                          frame.StringGrid1->cellRect(month, dayType).center());
+    }
+    // Paints what the action left to paint, as the event loop would.
+    void repaint()
+    {
+        frame.StringGrid1->repaint();
+        frame.findChild<QWidget *>(QStringLiteral("PaintBoxDay"))->repaint();
+    }
+};
+
+void measure(const char *what, Rig &rig, const std::function<void()> &prepare, const std::function<void()> &action)
+{
+    QList<double> ms;
+    int records = 0;
+    for (int n = 0; n < Repeats; ++n) {
+        prepare();
+        rig.repaint();
+        QElapsedTimer timer;
+        timer.start();
+        action();
+        rig.repaint();
+        ms.append(timer.nsecsElapsed() / 1e6);
+        records = rig.model.recordCount();
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("%-52s -> %4d records   min %7.3f ms   median %7.3f ms   max %7.3f ms\n", what, records, ms.first(),
+                ms.at(ms.size() / 2), ms.last());
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir settings; // the tariff colours are read from a store of our own
+    QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, settings.path());
+    QApplication app(argc, argv);
+    const QList<QByteArray> schedule = fullSchedule();
+    Rig rig;
+    const auto fresh = [&] {
+        rig.model.SetShedule(schedule);
+        rig.click(1, 1);
+    };
+
+    std::printf("Schedule editor, %d records, %d runs each, repaint included\n", int(schedule.size()), Repeats);
+    measure("plain click on another cell", rig, fresh, [&] { rig.click(7, 5); });
+    measure("Shift rectangle over the whole year", rig, fresh, [&] { rig.click(12, 8, Qt::ShiftModifier); });
+    measure("\"Добавить\" with the whole year selected", rig,
+            [&] {
+                fresh();
+                rig.click(12, 8, Qt::ShiftModifier);
+                rig.frame.DateTimeZone->setTime(QTime(13, 1));
+            },
+            [&] { rig.frame.ActionEdit->trigger(); });
+    measure("\"Отменить\" after the whole-year copy", rig,
+            [&] {
+                fresh();
+                rig.click(12, 8, Qt::ShiftModifier);
+            },
+            [&] { rig.frame.BitBtnUndo->click(); });
+    return 0;
+}

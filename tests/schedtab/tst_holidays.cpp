@@ -1,0 +1,226 @@
+// The page "Праздники и коэффициент лимита" driven by its buttons, and kept in
+// step with the schedule tables whoever changes them.
+
+#include "TestUtil.h"
+#include "app/schedule/HolidaysPage.h"
+#include "common/TextFormat.h"
+#include "app/schedule/ScheduleTab.h"
+#include "app/schedule/TFrameShedule.h"
+#include "schedule/ScheduleModel.h"
+#include "schedule/ScheduleTables.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace kelvar;
+using kelvar::test::hex;
+using schedule::Holiday;
+
+namespace {
+
+struct Page {
+    schedule::ScheduleTables tables;
+    app::HolidaysPage page{tables};
+    Page()
+    {
+        tables.clearHolidays(); // the lists start from the default holidays
+        page.show();
+    }
+
+    void addHoliday(int day, int month)
+    {
+        page.ComboM->setCurrentIndex(month - 1);
+        page.SpinD->setValue(day);
+        QTest::mouseClick(page.BtnInsCel, Qt::LeftButton);
+    }
+    QStringList holidayLines() const { return lines(page.ListCel); }
+    static QStringList lines(const QTreeWidget *list)
+    {
+        QStringList out;
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            out << list->topLevelItem(i)->text(0) + QLatin1Char(' ') + list->topLevelItem(i)->text(1);
+        return out;
+    }
+    void select(QTreeWidget *list, const QList<int> &rows)
+    {
+        list->clearSelection();
+        for (int row : rows)
+            list->topLevelItem(row)->setSelected(true);
+    }
+};
+
+} // namespace
+
+class TestHolidays : public QObject {
+    Q_OBJECT
+private slots:
+    void orderedInsertion()
+    {
+        Page p;
+        p.addHoliday(1, 1);
+        p.addHoliday(1, 5);
+        p.addHoliday(23, 2);
+        p.addHoliday(8, 3);
+        QCOMPARE(p.holidayLines(), (QStringList{"январь 1", "февраль 23", "март 8", "май 1"}));
+        p.addHoliday(1, 5); // the same date again: allowed, the new line first
+        QCOMPARE(p.tables.holidays().size(), 5);
+        QCOMPARE(p.tables.GetCel().left(10), hex("0101 2302 0803 0105 0105"));
+    }
+
+    // Sixteen lines fill the table: "Добавить" goes off until one is deleted.
+    void sixteenEntries()
+    {
+        Page p;
+        for (int day = 1; day <= 16; ++day)
+            p.addHoliday(day, 7);
+        QCOMPARE(p.tables.holidays().size(), 16);
+        QVERIFY(!p.page.BtnInsCel->isEnabled());
+        QVERIFY(!p.page.BtnDelCel->isEnabled());
+
+        p.select(p.page.ListCel, {3, 0, 15});
+        QVERIFY(p.page.BtnDelCel->isEnabled());
+        QTest::mouseClick(p.page.BtnDelCel, Qt::LeftButton);
+        QCOMPARE(p.tables.holidays().size(), 13);
+        QCOMPARE(p.holidayLines().first(), QStringLiteral("июль 2"));
+        QVERIFY(p.page.BtnInsCel->isEnabled());
+        QVERIFY(!p.page.BtnDelCel->isEnabled());
+
+        QTest::mouseClick(p.page.BtnTemplet, Qt::LeftButton);
+        QCOMPARE(p.holidayLines().size(), 12);
+        QCOMPARE(p.tables.GetCel(), hex("0101 0201 0301 0401 0501 0701 2302 0803 0105 0905 1206 0411 0000000000000000"));
+        QVERIFY(p.page.BtnInsCel->isEnabled());
+    }
+
+    void lastDayOfTheMonth_data()
+    {
+        QTest::addColumn<int>("month");
+        QTest::addColumn<int>("maximum");
+        QTest::newRow("February") << 2 << 29;
+        QTest::newRow("April") << 4 << 30;
+        QTest::newRow("November") << 11 << 30;
+        QTest::newRow("December") << 12 << 31;
+    }
+    void lastDayOfTheMonth()
+    {
+        QFETCH(int, month);
+        QFETCH(int, maximum);
+        Page p;
+        p.page.ComboM->setCurrentIndex(0);
+        p.page.SpinD->setValue(31);
+        p.page.ComboM->setCurrentIndex(month - 1);
+        QCOMPARE(p.page.SpinD->maximum(), maximum);
+        QCOMPARE(p.page.SpinD->value(), maximum);
+    }
+
+    // Transfers: entered for today or later, in date order, encoded for the meter.
+    void transfers()
+    {
+        Page p;
+        p.page.setToday([] { return QDate(2027, 4, 20); });
+        p.page.DTPTrans->setDate(QDate(2027, 4, 1));
+        QCOMPARE(p.page.DTPTrans->date(), QDate(2027, 4, 20));
+        p.page.DTPTrans->setDate(QDate(2027, 5, 1));
+        p.page.ComboTrans->setCurrentIndex(5);
+        QTest::mouseClick(p.page.BtnInsTrans, Qt::LeftButton);
+        p.page.DTPTrans->setDate(QDate(2027, 4, 30));
+        p.page.ComboTrans->setCurrentIndex(7);
+        QTest::mouseClick(p.page.BtnInsTrans, Qt::LeftButton);
+        QCOMPARE(p.tables.GetTrans().left(8), hex("30042708 01052706"));
+        const QStringList lines = Page::lines(p.page.ListTransfer);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.at(1), text::shortDate(QDate(2027, 5, 1)) + QStringLiteral(" суббота"));
+
+        p.select(p.page.ListTransfer, {0});
+        QTest::mouseClick(p.page.BtnDelTrans, Qt::LeftButton);
+        QCOMPARE(p.tables.transfers().size(), 1);
+        QVERIFY(!p.page.BtnDelTrans->isEnabled());
+    }
+
+    // Tables from a meter or a file: bad entries skipped, a wrong length ignored.
+    void tablesFromOutside()
+    {
+        Page p;
+        p.tables.loadDefaultHolidays();
+        p.tables.SetCel(hex("0000 3102").leftJustified(32, '\0'));
+        QCOMPARE(p.holidayLines(), QStringList{"февраль 31"});
+        p.tables.SetCel(QByteArray(31, '\x01'));
+        QCOMPARE(p.holidayLines(), QStringList{"февраль 31"});
+        p.tables.SetTrans(hex("31022701").leftJustified(64, '\0'));
+        QCOMPARE(p.page.ListTransfer->topLevelItemCount(), 0);
+    }
+
+    void limitCoefficient()
+    {
+        Page p;
+        QCOMPARE(p.page.SpinLimit->value(), 1);
+        p.page.SpinLimit->setValue(40);
+        QCOMPARE(p.tables.limitCoefficient(), 40);
+        p.tables.setLimitCoefficient(0); // a 0 from a file shows as 1
+        QCOMPARE(p.page.SpinLimit->value(), 1);
+        p.tables.setLimitCoefficient(200);
+        QCOMPARE(p.page.SpinLimit->value(), 200);
+    }
+
+    // The whole tab: both pages, one model and one set of tables; a new
+    // schedule (empty records, default holidays, no transfers) shows on both.
+    void tabFollowsANewSchedule()
+    {
+        schedule::ScheduleModel model;
+        schedule::ScheduleTables tables;
+        QWidget page;
+        app::ScheduleTab tab(&page, model, tables);
+        page.resize(780, 520);
+        page.show();
+        QCOMPARE(tab.PageTariff->currentWidget(), tab.TabTariff);
+        QCOMPARE(tab.PageTariff->tabText(1), QStringLiteral("Праздники и коэффициент лимита"));
+        QVERIFY(!tab.GaugeSched->isVisible());
+
+        tables.SetTrans(hex("01052706").leftJustified(64, '\0'));
+        model.SetShedule({hex("00000000FFFF0F")});
+        QCOMPARE(tab.frame().ListViewDays->topLevelItemCount(), 1);
+        tab.PageTariff->setCurrentWidget(tab.TabSheet6);
+
+        // What a new schedule does.
+        model.SetShedule({});
+        tables.loadDefaultHolidays();
+        tables.clearTransfers();
+        tab.showEditor();
+        QCOMPARE(tab.PageTariff->currentWidget(), tab.TabTariff);
+        QCOMPARE(tab.frame().ListViewDays->topLevelItemCount(), 0);
+        QCOMPARE(tab.holidaysPage().ListCel->topLevelItemCount(), 12);
+        QCOMPARE(tab.holidaysPage().ListTransfer->topLevelItemCount(), 0);
+    }
+
+    void everyControlIsNamed()
+    {
+        Page p;
+        for (QWidget *w : p.page.findChildren<QWidget *>()) {
+            if (!w->isVisible() || qobject_cast<QLabel *>(w) || w->objectName().startsWith(QLatin1String("qt_"))
+                || w->focusPolicy() == Qt::NoFocus)
+                continue;
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+            QVERIFY2(a && !a->text(QAccessible::Name).isEmpty(), qPrintable(w->objectName()));
+        }
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, settings.path());
+    QApplication app(argc, argv);
+    TestHolidays test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_holidays.moc"
