@@ -4,6 +4,7 @@
 // the whole year (the programme copied to all 96 cells), "Добавить" with the
 // whole year selected, and "Отменить". Prints figures; the goal is < 20 ms.
 
+#include "../schedule/Schedules.h"
 #include "app/schedule/TFrameShedule.h"
 #include "app/schedule/YearGrid.h"
 #include "schedule/ScheduleModel.h"
@@ -27,18 +28,6 @@ using namespace kelvar::schedule;
 namespace {
 
 constexpr int Repeats = 30;
-
-// 254 one-cell records, two or three zones per cell, all contents distinct.
-QList<QByteArray> fullSchedule()
-{
-    QList<QByteArray> images;
-    for (int i = 0; i < MaxMeterRecords; ++i) {
-        const int cell = i % CellCount;
-        const Zone zone{(i / CellCount) * 480 + cell * 5, quint8(i % 3 + 1), 0, quint8(i % 3 + 1)};
-        images.append(encodeRecord({zone, quint8(GetMaska(cell % 8 + 1)), GetMaska(cell / 8 + 1)}));
-    }
-    return images;
-}
 
 struct Rig {
     ScheduleModel model;
@@ -92,7 +81,7 @@ int main(int argc, char *argv[])
     QTemporaryDir settings; // the tariff colours are read from a store of our own
     QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, settings.path());
     QApplication app(argc, argv);
-    const QList<QByteArray> schedule = fullSchedule();
+    const QList<QByteArray> schedule = kelvar::bench::distinctRecords();
     Rig rig;
     const auto fresh = [&] {
         rig.model.SetShedule(schedule);

@@ -4,6 +4,7 @@
 // gives), a zone insert with that selection, and normalising 254 records.
 // Prints figures; the operator should never notice any of them (< 20 ms).
 
+#include "Schedules.h"
 #include "schedule/ScheduleModel.h"
 #include "schedule/Tables.h"
 
@@ -15,23 +16,11 @@
 #include <functional>
 
 using namespace kelvar::schedule;
+using kelvar::bench::distinctRecords;
 
 namespace {
 
 constexpr int Repeats = 30;
-
-// 254 one-cell records, two or three zones per cell; contents distinct, so the
-// list is already in normal form.
-QList<QByteArray> distinctRecords()
-{
-    QList<QByteArray> images;
-    for (int i = 0; i < MaxMeterRecords; ++i) {
-        const int cell = i % CellCount;
-        const Zone zone{(i / CellCount) * 480 + cell * 5, quint8(i % 3 + 1), 0, quint8(i % 3 + 1)};
-        images.append(encodeRecord({zone, quint8(GetMaska(cell % 8 + 1)), GetMaska(cell / 8 + 1)}));
-    }
-    return images;
-}
 
 // 254 one-cell records of only three contents, spread over the grid so that
 // normalisation merges them back into a handful of records.

@@ -3,6 +3,7 @@
 // grabbed images and what it reports to screen readers.
 
 #include "TestUtil.h"
+#include "schedtab/NamedControls.h"
 #include "app/schedule/GridGeometry.h"
 #include "app/schedule/TFrameShedule.h"
 #include "app/schedule/YearGrid.h"
@@ -430,13 +431,7 @@ private slots:
     void everyControlIsNamed()
     {
         Editor e;
-        for (QWidget *w : e.frame.findChildren<QWidget *>()) {
-            if (!w->isVisible() || qobject_cast<QLabel *>(w) || w->objectName().startsWith(QLatin1String("qt_"))
-                || w->focusPolicy() == Qt::NoFocus)
-                continue;
-            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
-            QVERIFY2(a && !a->text(QAccessible::Name).isEmpty(), qPrintable(w->objectName()));
-        }
+        test::verifyEveryControlNamed(&e.frame);
     }
 };
 

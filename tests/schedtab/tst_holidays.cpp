@@ -2,6 +2,7 @@
 // step with the schedule tables whoever changes them.
 
 #include "TestUtil.h"
+#include "schedtab/NamedControls.h"
 #include "app/schedule/HolidaysPage.h"
 #include "common/TextFormat.h"
 #include "app/schedule/ScheduleTab.h"
@@ -140,7 +141,14 @@ private slots:
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines.at(1), text::shortDate(QDate(2027, 5, 1)) + QStringLiteral(" суббота"));
 
-        p.select(p.page.ListTransfer, {0});
+        // The table keeps the year in two digits: no date past 2099 gets in.
+        p.page.DTPTrans->setDate(QDate(2100, 1, 5));
+        QTest::mouseClick(p.page.BtnInsTrans, Qt::LeftButton);
+        QCOMPARE(p.tables.transfers().size(), 3);
+        QVERIFY(p.tables.transfers().last().date.year() <= 2099);
+        QCOMPARE(schedule::decodeTransferTable(p.tables.GetTrans())->size(), 3);
+
+        p.select(p.page.ListTransfer, {0, 2});
         QTest::mouseClick(p.page.BtnDelTrans, Qt::LeftButton);
         QCOMPARE(p.tables.transfers().size(), 1);
         QVERIFY(!p.page.BtnDelTrans->isEnabled());
@@ -204,13 +212,7 @@ private slots:
     void everyControlIsNamed()
     {
         Page p;
-        for (QWidget *w : p.page.findChildren<QWidget *>()) {
-            if (!w->isVisible() || qobject_cast<QLabel *>(w) || w->objectName().startsWith(QLatin1String("qt_"))
-                || w->focusPolicy() == Qt::NoFocus)
-                continue;
-            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
-            QVERIFY2(a && !a->text(QAccessible::Name).isEmpty(), qPrintable(w->objectName()));
-        }
+        test::verifyEveryControlNamed(&p.page);
     }
 };
 

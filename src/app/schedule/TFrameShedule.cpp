@@ -37,16 +37,6 @@ constexpr int ColumnLimit = 2;
 constexpr int ColumnExceed = 3;
 constexpr int ZoneRole = Qt::UserRole;
 
-QRadioButton *tariffButton(const char *name, int number, const QString &accessible, QWidget *parent)
-{
-    auto *button = new QRadioButton(QString::number(number), parent);
-    button->setObjectName(QLatin1String(name));
-    button->setAccessibleName(accessible.arg(number));
-    button->setContextMenuPolicy(Qt::CustomContextMenu);
-    button->setAutoFillBackground(true);
-    return button;
-}
-
 QToolButton *iconButton(const char *name, QStyle::StandardPixmap icon, const QString &hint, QWidget *parent)
 {
     auto *button = new QToolButton(parent);
@@ -152,37 +142,24 @@ void TFrameShedule::buildControls()
     dayLayout->addWidget(PaintBoxDay);
     dayPanel->setFixedHeight(28);
 
-    auto *groupTariff = new QGroupBox(QStringLiteral(" Тариф по расписанию : "), this);
-    groupTariff->setObjectName(QStringLiteral("GroupTariff"));
-    DateTimeZone = new QTimeEdit(groupTariff);
+    DateTimeZone = new QTimeEdit(this);
     DateTimeZone->setObjectName(QStringLiteral("DateTimeZone"));
     DateTimeZone->setDisplayFormat(QStringLiteral("HH:mm"));
     DateTimeZone->setAccessibleName(QStringLiteral("Начало зоны"));
-    const QString tariffName = QStringLiteral("Тариф %1");
-    Tariff1 = tariffButton("Tariff1", 1, tariffName, groupTariff);
-    Tariff2 = tariffButton("Tariff2", 2, tariffName, groupTariff);
-    Tariff3 = tariffButton("Tariff3", 3, tariffName, groupTariff);
-    Tariff1->setChecked(true);
-    auto *tariffLayout = new QHBoxLayout(groupTariff);
-    tariffLayout->addWidget(DateTimeZone);
-    for (QRadioButton *b : {Tariff1, Tariff2, Tariff3})
-        tariffLayout->addWidget(b);
-
-    auto *groupLimit = new QGroupBox(QStringLiteral(" Тариф при превышении лимита : "), this);
-    groupLimit->setObjectName(QStringLiteral("GroupLimit"));
-    SpinLimit = new QSpinBox(groupLimit);
+    QGroupBox *groupTariff = tariffGroup("GroupTariff", QStringLiteral(" Тариф по расписанию : "), "Tariff",
+                                         QStringLiteral("Тариф %1"), DateTimeZone, m_tariffButtons);
+    SpinLimit = new QSpinBox(this);
     SpinLimit->setObjectName(QStringLiteral("SpinLimit"));
     SpinLimit->setRange(0, 255);
     SpinLimit->setAccessibleName(QStringLiteral("Лимит мощности"));
-    const QString exceedName = QStringLiteral("Тариф при превышении лимита %1");
-    TariffLimit1 = tariffButton("TariffLimit1", 1, exceedName, groupLimit);
-    TariffLimit2 = tariffButton("TariffLimit2", 2, exceedName, groupLimit);
-    TariffLimit3 = tariffButton("TariffLimit3", 3, exceedName, groupLimit);
-    TariffLimit1->setChecked(true);
-    auto *limitLayout = new QHBoxLayout(groupLimit);
-    limitLayout->addWidget(SpinLimit);
-    for (QRadioButton *b : {TariffLimit1, TariffLimit2, TariffLimit3})
-        limitLayout->addWidget(b);
+    QGroupBox *groupLimit = tariffGroup("GroupLimit", QStringLiteral(" Тариф при превышении лимита : "), "TariffLimit",
+                                        QStringLiteral("Тариф при превышении лимита %1"), SpinLimit, m_limitButtons);
+    Tariff1 = m_tariffButtons[0];
+    Tariff2 = m_tariffButtons[1];
+    Tariff3 = m_tariffButtons[2];
+    TariffLimit1 = m_limitButtons[0];
+    TariffLimit2 = m_limitButtons[1];
+    TariffLimit3 = m_limitButtons[2];
 
     ActionEdit = new QAction(style()->standardIcon(QStyle::SP_FileDialogNewFolder), QStringLiteral("Добавить"), this);
     ActionEdit->setObjectName(QStringLiteral("ActionEdit"));
@@ -269,6 +246,27 @@ void TFrameShedule::buildControls()
     layout->addWidget(StatusBar1);
 }
 
+QGroupBox *TFrameShedule::tariffGroup(const char *name, const QString &caption, const char *buttonPrefix,
+                                      const QString &accessible, QWidget *first, TariffButtons &buttons)
+{
+    auto *group = new QGroupBox(caption, this);
+    group->setObjectName(QLatin1String(name));
+    auto *layout = new QHBoxLayout(group);
+    first->setParent(group);
+    layout->addWidget(first);
+    for (int n = 1; n <= 3; ++n) {
+        auto *button = new QRadioButton(QString::number(n), group);
+        button->setObjectName(QLatin1String(buttonPrefix) + QString::number(n));
+        button->setAccessibleName(accessible.arg(n));
+        button->setContextMenuPolicy(Qt::CustomContextMenu);
+        button->setAutoFillBackground(true);
+        layout->addWidget(button);
+        buttons[size_t(n - 1)] = button;
+    }
+    buttons[0]->setChecked(true);
+    return group;
+}
+
 void TFrameShedule::connectControls()
 {
     connect(StringGrid1, &YearGrid::cellClicked, this, &TFrameShedule::StringGrid1Click);
@@ -277,12 +275,10 @@ void TFrameShedule::connectControls()
     connect(ListViewDays, &QTreeWidget::itemSelectionChanged, this, &TFrameShedule::ListViewDaysSelectItem);
     connect(ListViewDays, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { PopupMenuRecords->popup(ListViewDays->viewport()->mapToGlobal(pos)); });
-    const QRadioButton *tariffs[] = {Tariff1, Tariff2, Tariff3};
-    const QRadioButton *limits[] = {TariffLimit1, TariffLimit2, TariffLimit3};
     for (int n = 1; n <= 3; ++n) {
-        connect(tariffs[n - 1], &QRadioButton::clicked, this, [this, n] { TariffClick(n); });
-        connect(limits[n - 1], &QRadioButton::clicked, this, &TFrameShedule::checkEntry);
-        for (const QRadioButton *b : {tariffs[n - 1], limits[n - 1]})
+        connect(m_tariffButtons[size_t(n - 1)], &QRadioButton::clicked, this, [this, n] { TariffClick(n); });
+        connect(m_limitButtons[size_t(n - 1)], &QRadioButton::clicked, this, &TFrameShedule::checkEntry);
+        for (const QRadioButton *b : {m_tariffButtons[size_t(n - 1)], m_limitButtons[size_t(n - 1)]})
             connect(b, &QWidget::customContextMenuRequested, this, [this, n] { chooseTariffColor(n); });
     }
     connect(SpinLimit, &QSpinBox::valueChanged, this, &TFrameShedule::SpinLimitChange);
@@ -398,11 +394,8 @@ void TFrameShedule::DayChange()
 
 void TFrameShedule::applyTariffColors()
 {
-    const QRadioButton *tariffs[] = {Tariff1, Tariff2, Tariff3};
-    const QRadioButton *limits[] = {TariffLimit1, TariffLimit2, TariffLimit3};
     for (int n = 1; n <= 3; ++n) {
-        for (const QRadioButton *b : {tariffs[n - 1], limits[n - 1]}) {
-            auto *button = const_cast<QRadioButton *>(b);
+        for (QRadioButton *button : {m_tariffButtons[size_t(n - 1)], m_limitButtons[size_t(n - 1)]}) {
             QPalette pal = button->palette();
             pal.setColor(QPalette::Window, m_colors[n - 1]);
             pal.setColor(QPalette::Button, m_colors[n - 1]);
@@ -435,14 +428,22 @@ QString TFrameShedule::enteredTime() const
     return schedule::timeText(minuteOf(DateTimeZone->time()));
 }
 
+int TFrameShedule::checkedNumber(const TariffButtons &buttons)
+{
+    for (int n = 3; n >= 2; --n)
+        if (buttons[size_t(n - 1)]->isChecked())
+            return n;
+    return 1;
+}
+
 int TFrameShedule::enteredTariff() const
 {
-    return Tariff3->isChecked() ? 3 : Tariff2->isChecked() ? 2 : 1;
+    return checkedNumber(m_tariffButtons);
 }
 
 int TFrameShedule::enteredExceedTariff() const
 {
-    return TariffLimit3->isChecked() ? 3 : TariffLimit2->isChecked() ? 2 : 1;
+    return checkedNumber(m_limitButtons);
 }
 
 bool TFrameShedule::entryValid() const
@@ -490,12 +491,10 @@ void TFrameShedule::ListViewDaysSelectItem()
         DateTimeZone->setTime(QTime(zone.start / 60, zone.start % 60));
         TrackBar1->setValue(zone.start);
         SpinLimit->setValue(zone.limit);
-        const QRadioButton *tariffs[] = {Tariff1, Tariff2, Tariff3};
-        const QRadioButton *limits[] = {TariffLimit1, TariffLimit2, TariffLimit3};
         if (zone.tariff >= 1 && zone.tariff <= 3)
-            const_cast<QRadioButton *>(tariffs[zone.tariff - 1])->setChecked(true);
+            m_tariffButtons[zone.tariff - 1]->setChecked(true);
         if (zone.exceedTariff >= 1 && zone.exceedTariff <= 3)
-            const_cast<QRadioButton *>(limits[zone.exceedTariff - 1])->setChecked(true);
+            m_limitButtons[zone.exceedTariff - 1]->setChecked(true);
         m_syncing = false;
         ActionEdit->setEnabled(false);
     }
@@ -505,8 +504,7 @@ void TFrameShedule::ListViewDaysSelectItem()
 void TFrameShedule::TariffClick(int tariff)
 {
     if (SpinLimit->value() == 0) {
-        QRadioButton *limits[] = {TariffLimit1, TariffLimit2, TariffLimit3};
-        limits[tariff - 1]->setChecked(true);
+        m_limitButtons[size_t(tariff - 1)]->setChecked(true);
     }
     checkEntry();
 }

@@ -8,11 +8,13 @@
 
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <optional>
 
 class QAction;
 class QColorDialog;
+class QGroupBox;
 class QLabel;
 class QMenu;
 class QRadioButton;
@@ -90,6 +92,11 @@ public:
     QColorDialog *ColorDialogTarif;
 
 private:
+    using TariffButtons = std::array<QRadioButton *, 3>;
+    // A group of a leading input and the three buttons "1", "2", "3" named prefix1..prefix3.
+    QGroupBox *tariffGroup(const char *name, const QString &caption, const char *buttonPrefix,
+                           const QString &accessible, QWidget *first, TariffButtons &buttons);
+    static int checkedNumber(const TariffButtons &buttons);
     void buildControls();
     void connectControls();
     void scheduleReplaced();
@@ -118,6 +125,8 @@ private:
     QuestionHandler m_question;
     ColorChooser m_chooseColor;
     QColor m_colors[3];
+    TariffButtons m_tariffButtons{};
+    TariffButtons m_limitButtons{};
     bool m_syncing = false; // inputs being set from a line: their handlers stand still
 };
 
