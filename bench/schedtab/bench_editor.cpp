@@ -5,16 +5,18 @@
 // whole year selected, and "Отменить". Prints figures; the goal is < 20 ms.
 
 #include "../schedule/Schedules.h"
+#include "app/schedule/ScheduleTab.h"
 #include "app/schedule/TFrameShedule.h"
 #include "app/schedule/YearGrid.h"
 #include "schedule/ScheduleModel.h"
-#include "schedule/Tables.h"
+#include "schedule/ScheduleTables.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimeEdit>
+#include <QTabWidget>
 #include <QToolButton>
 #include <QtTest>
 
@@ -72,6 +74,36 @@ void measure(const char *what, Rig &rig, const std::function<void()> &prepare, c
                 ms.at(ms.size() / 2), ms.last());
 }
 
+// Two tariffs on weekdays (1 at night, 2 by day with a limit above which
+// tariff 3 applies), tariff 1 all day at weekends and on holidays.
+QList<QByteArray> realisticSchedule()
+{
+    const auto record = [](int start, int tariff, int limit, int exceed, int days) {
+        return encodeRecord({Zone{start, quint8(tariff), quint8(limit), quint8(exceed)}, quint8(days), AllMonths});
+    };
+    return {record(0, 1, 0, 1, 0xFF), record(7 * 60, 2, 15, 3, 0x1F), record(23 * 60, 1, 0, 1, 0x1F)};
+}
+
+// The schedule tab with a realistic schedule, saved as a picture.
+int screenshot(const QString &path)
+{
+    ScheduleModel model;
+    ScheduleTables tables;
+    QWidget page;
+    app::ScheduleTab tab(&page, model, tables);
+    model.SetShedule(realisticSchedule());
+    tables.setTransfers({{QDate(2027, 1, 9), 5}});
+    page.resize(784, 520);
+    page.show();
+    if (!QTest::qWaitForWindowExposed(&page))
+        return 1;
+    QTest::mouseClick(tab.frame().StringGrid1, Qt::LeftButton, {}, tab.frame().StringGrid1->cellRect(3, 2).center());
+    const bool saved = page.grab().save(path);
+    tab.PageTariff->setCurrentWidget(tab.TabSheet6);
+    const bool saved2 = page.grab().save(QString(path).replace(QLatin1String(".png"), QLatin1String("-holidays.png")));
+    return saved && saved2 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -81,6 +113,8 @@ int main(int argc, char *argv[])
     QTemporaryDir settings; // the tariff colours are read from a store of our own
     QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, settings.path());
     QApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--screenshot")
+        return screenshot(QString::fromLocal8Bit(argv[2]));
     const QList<QByteArray> schedule = kelvar::bench::distinctRecords();
     Rig rig;
     const auto fresh = [&] {

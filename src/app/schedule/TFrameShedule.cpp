@@ -187,6 +187,7 @@ void TFrameShedule::buildControls()
     buttons->addStretch(1);
 
     ListViewDays = new QTreeWidget(this);
+    ListViewDays->setFixedWidth(300);
     ListViewDays->setObjectName(QStringLiteral("ListViewDays"));
     ListViewDays->setAccessibleName(QStringLiteral("Зоны текущего дня"));
     ListViewDays->setColumnCount(4);
@@ -231,8 +232,8 @@ void TFrameShedule::buildControls()
     right->addLayout(buttons);
     right->addWidget(ListViewDays, 1);
     auto *top = new QHBoxLayout;
-    top->addWidget(StringGrid1, 3);
-    top->addLayout(right, 2);
+    top->addWidget(StringGrid1, 1);
+    top->addLayout(right, 0);
     auto *scale = new QHBoxLayout;
     scale->addWidget(Label_0_00);
     scale->addWidget(Label_12_00, 1);

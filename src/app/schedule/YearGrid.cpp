@@ -5,10 +5,13 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+
+#include <algorithm>
 
 namespace kelvar::app {
 
@@ -137,6 +140,26 @@ QAccessibleInterface *yearGridFactory(const QString &className, QObject *object)
     return nullptr;
 }
 
+// The grid's bold font, made smaller where the cells are too narrow or too
+// low for the widest header.
+QFont headerFont(const QFont &base, const YearGridGeometry &g)
+{
+    QStringList texts;
+    for (int m = 1; m <= MonthCount; ++m)
+        texts << schedule::monthShortName(m);
+    QFont f = base;
+    for (int px = base.pixelSize(); px > 6; --px) {
+        f.setPixelSize(px);
+        const QFontMetrics metrics(f);
+        const bool fits = std::all_of(texts.cbegin(), texts.cend(), [&](const QString &t) {
+            return metrics.horizontalAdvance(t) <= g.columnWidth() - 4;
+        });
+        if (fits && metrics.height() <= g.rowHeight())
+            break;
+    }
+    return f;
+}
+
 } // namespace
 
 // --- The year grid -------------------------------------------------------------
@@ -190,7 +213,7 @@ void YearGrid::paintEvent(QPaintEvent *)
     const YearGridGeometry g = geometryNow();
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setFont(font());
+    p.setFont(headerFont(font(), g));
     const auto outline = [&p](const QRect &r) {
         p.setPen(Qt::black);
         p.setBrush(Qt::NoBrush);
