@@ -16,6 +16,9 @@ PACKAGES=(
   unixodbc unixodbc-dev odbc-postgresql postgresql
   # tests: independent workbook reader, virtual display for screenshots, locales
   python3 python3-xlrd xvfb xauth locales
+  # journal export: Excel 2007 writer; tests: .xlsx reader, LibreOffice as a
+  # second reader of every export, PDF text and page images of printouts
+  libxlsxwriter-dev zlib1g-dev python3-openpyxl libreoffice-calc-nogui poppler-utils
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include "db/OperationLog.h"
 #include "meter/ShortReport.h"
+#include "TestUtil.h"
 
 #include <QtTest>
 
@@ -11,6 +12,8 @@
 #endif
 
 using namespace kelvar;
+using kelvar::test::readFile;
+using kelvar::test::writeFile;
 
 namespace {
 const QStringList MainCaptions{
@@ -30,18 +33,6 @@ QByteArray cp1251(const QString &text)
     return encode(text);
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 } // namespace
 
 class TestReportLog : public QObject {
@@ -87,7 +78,7 @@ private slots:
 
         QTemporaryDir dir;
         const QString path = dir.filePath("report.txt");
-        writeFile(path, QByteArray(5000, 'x'));     // an older, longer file is replaced
+        QVERIFY(writeFile(path, QByteArray(5000, 'x')));     // an older, longer file is replaced
         QString error;
         QVERIFY(meter::saveShortReport(path, in, &error));
         const QByteArray bytes = readFile(path);
@@ -143,12 +134,12 @@ private slots:
         const QString path = db::OperationLog::pathIn(dir.path());
         db::OperationLog log(path);
         QCOMPARE(log.entriesFor(key), QStringList{});   // no file yet
-        writeFile(path, cp1251("004711[09.12.2026 14:05:09] Номер=4711\r\n"
-                               "0047\r\n"                       // shorter than six characters
-                               "000000[01.01.2026] Время=\r\n"
-                               "131071[x] Адрес=1\n"            // a bare LF ends a line too
-                               "1310710[y] Адрес=2\r\n"
-                               "004711[09.12.2026 14:06:00] Описание"));
+        QVERIFY(writeFile(path, cp1251("004711[09.12.2026 14:05:09] Номер=4711\r\n"
+                                       "0047\r\n"                       // shorter than six characters
+                                       "000000[01.01.2026] Время=\r\n"
+                                       "131071[x] Адрес=1\n"            // a bare LF ends a line too
+                                       "1310710[y] Адрес=2\r\n"
+                                       "004711[09.12.2026 14:06:00] Описание")));
         QCOMPARE(log.entriesFor(key), entries);
         QCOMPARE(db::OperationLog::filterKey(47), QStringLiteral("000047"));
     }
@@ -157,7 +148,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = db::OperationLog::pathIn(dir.path());
-        writeFile(path, "000001[a] b");
+        QVERIFY(writeFile(path, "000001[a] b"));
         QVERIFY(db::OperationLog(path).append(2, "c", QDateTime(QDate(2026, 1, 1), QTime(0, 0))));
         QCOMPARE(readFile(path), QByteArray("000001[a] b\r\n000002[01.01.2026] c\r\n"));
     }
