@@ -1,0 +1,109 @@
+#pragma once
+// The production database of the tests: the private PostgreSQL server that
+// CTest starts (scripts/test-db-server.sh) and reaches through the data source
+// "electrometer" of the odbc.ini named by ODBCSYSINI/ODBCINI. The fixture
+// connection puts the tables into a known state and reads back what the code
+// under test wrote; the code under test uses a connection of its own.
+
+#include "app/Platform.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariantMap>
+#include <QtTest>
+
+namespace kelvar::test {
+
+struct DbFixture {
+    static constexpr const char *Connection = "fixture";
+
+    // Opens the fixture connection; a missing server fails loudly with what to do.
+    static bool open(QString *why)
+    {
+        if (qEnvironmentVariableIsEmpty("ODBCINI") || qEnvironmentVariableIsEmpty("ODBCSYSINI")) {
+            *why = QStringLiteral("ODBCINI/ODBCSYSINI are not set: run this test through ctest, which starts "
+                                  "the test database (scripts/test-db-server.sh start DIR) and passes them on");
+            return false;
+        }
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), QLatin1String(Connection));
+        db.setDatabaseName(QStringLiteral("electrometer"));
+        if (!db.open()) {
+            *why = QStringLiteral("the test database cannot be reached (%1): is scripts/test-db-server.sh running?")
+                       .arg(db.lastError().text());
+            return false;
+        }
+        return true;
+    }
+
+    static QSqlDatabase db() { return QSqlDatabase::database(QLatin1String(Connection)); }
+
+    // Runs statements; false (with a warning) when one fails.
+    static bool exec(const QStringList &statements)
+    {
+        for (const QString &s : statements) {
+            QSqlQuery q(db());
+            if (!q.exec(s)) {
+                qWarning() << s << q.lastError().text();
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // No operations, no trigger, and this computer, the current user and one
+    // programming bench described as the seed of the server script has them.
+    static bool reset()
+    {
+        return exec({QStringLiteral("DROP TRIGGER IF EXISTS refuse_marked ON set_kelvar"),
+                     QStringLiteral("DELETE FROM set_kelvar"), QStringLiteral("DELETE FROM operation"),
+                     QStringLiteral("DELETE FROM plant"), QStringLiteral("DELETE FROM operator"),
+                     QStringLiteral("DELETE FROM computer")})
+            && insert(QStringLiteral("INSERT INTO computer(computer_id, name) VALUES (7, ?)"),
+                      {platform::computerName()})
+            && insert(QStringLiteral("INSERT INTO operator(person_id, login, operating) VALUES (8, ?, 1)"),
+                      {platform::userName()})
+            && exec({QStringLiteral("INSERT INTO plant(plant_id, type_id, computer_id) VALUES (9, 3, 7)")});
+    }
+
+    static bool insert(const QString &sql, const QVariantList &values)
+    {
+        QSqlQuery q(db());
+        q.prepare(sql);
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        if (!q.exec()) {
+            qWarning() << sql << q.lastError().text();
+            return false;
+        }
+        return true;
+    }
+
+    static int count(const QString &table)
+    {
+        QSqlQuery q(db());
+        q.exec(QStringLiteral("SELECT COUNT(*) FROM ") + table);
+        return q.next() ? q.value(0).toInt() : -1;
+    }
+
+    // Every row of a query as column name -> value.
+    static QList<QVariantMap> rows(const QString &sql)
+    {
+        QList<QVariantMap> result;
+        QSqlQuery q(db());
+        if (!q.exec(sql)) {
+            qWarning() << sql << q.lastError().text();
+            return result;
+        }
+        while (q.next()) {
+            QVariantMap row;
+            for (int i = 0; i < q.record().count(); ++i)
+                row.insert(q.record().fieldName(i), q.value(i));
+            result << row;
+        }
+        return result;
+    }
+};
+
+} // namespace kelvar::test
