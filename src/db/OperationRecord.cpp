@@ -72,6 +72,12 @@ double readNumber(const QString &text)
     return ok ? value : 0.0;
 }
 
+// The clock as the meter was set: whole seconds.
+QDateTime programmedTime(const meter::SettingsValues &s)
+{
+    return QDateTime(s.date, QTime(s.time.hour(), s.time.minute(), s.time.second()));
+}
+
 } // namespace
 
 OperationRecord buildOperationRecord(const MeterSnapshot &meter, const meter::SettingsValues *settings)
@@ -94,7 +100,7 @@ OperationRecord buildOperationRecord(const MeterSnapshot &meter, const meter::Se
         {"baud", when(link, s ? meter::baudTexts().value(s->baudIndex) : QString(), null<QString>())},
         {"turn_on", meter.operatingTime},
         {"status", int(meter.status & 0xF8)},   // the state without the current tariff
-        {"date_time", when(time, s ? QDateTime(s->date, s->time) : QDateTime(), null<QDateTime>())},
+        {"date_time", when(time, s ? programmedTime(*s) : QDateTime(), null<QDateTime>())},
         {"summer", when(time, s && s->summerTime, null<bool>())},
         {"check_sum", readInt(meter.checksum)},
         {"pass", when(s && s->writePassword, s ? s->newPassword : QString(), null<QString>())},
