@@ -5,7 +5,9 @@
 #include "app/InfoTab.h"
 #include "app/ProtocolTab.h"
 #include "app/TAboutBox.h"
+#include "app/tabs/JournalTab.h"
 #include "app/tabs/ProgrammingPages.h"
+#include "journals/JournalOwner.h"
 #include "db/OperationLog.h"
 
 #include <QAction>
@@ -272,6 +274,12 @@ void TFormMain::createPages()
 
     m_infoTab = new InfoTab(TabAbout, *m_info, ActionReset);
     m_protocolTab = new ProtocolTab(TabProtocol);
+    // The journals tab gets the engine (read controls, disconnect) and the
+    // journal owner, which reads and decodes.
+    m_journals = std::make_unique<journals::JournalOwner>(*m_engine, *m_dispatcher, m_state);
+    m_journalTab = new JournalTab(TabJournal, *m_engine, *m_journals);
+    m_journalTab->setMessageHandler(
+        [this](QMessageBox::Icon icon, const QString &title, const QString &text) { showMessage(icon, title, text); });
 }
 
 void TFormMain::createStatusBar()

@@ -24,9 +24,12 @@ class QLabel;
 class QTabWidget;
 class QToolBar;
 
+namespace kelvar::journals { class JournalOwner; }
+
 namespace kelvar::app {
 
 class ConnectionPanel;
+class JournalTab;
 class InfoTab;
 class ProgrammingPages;
 class ProtocolTab;
@@ -82,6 +85,8 @@ public:
     ConnectionPanel &connectionPanel() { return *m_panel; }
     InfoTab &infoTab() { return *m_infoTab; }
     ProtocolTab &protocolTab() { return *m_protocolTab; }
+    journals::JournalOwner &journalOwner() { return *m_journals; }
+    JournalTab &journalTab() { return *m_journalTab; }
     ProgrammingPages &programmingPages() { return *m_programming; } // settings, calibration, database, report
     TAboutBox &aboutBox() { return *m_about; }
 
@@ -150,6 +155,8 @@ private:
     ConnectionPanel *m_panel = nullptr;
     InfoTab *m_infoTab = nullptr;
     ProtocolTab *m_protocolTab = nullptr;
+    std::unique_ptr<journals::JournalOwner> m_journals;
+    JournalTab *m_journalTab = nullptr;
     ProgrammingPages *m_programming = nullptr;
     TAboutBox *m_about = nullptr;
     AppSettings m_settings;
