@@ -13,7 +13,8 @@ namespace kelvar::link {
 const QString ExchangeEngine::SettingsWriteFailedText = QStringLiteral(
     "Во время записи установок произошла ошибка. Описание смотрите на закладке Протокол.");
 const QString ExchangeEngine::ScheduleWriteFailedText = QStringLiteral(
-    "Во время записи тарифного расписания произошла ошибка. Описание смотрите на закладке Протокол.");
+    "Во время записи тарифного расписания произошла ошибка. Описание смотрите на закладке Протокол. "
+    "Расписание в счетчике может быть неполным: запишите его еще раз.");
 const QString ExchangeEngine::TimeoutText = QStringLiteral(" Timeout.");
 
 namespace {
