@@ -54,6 +54,13 @@ ScheduleWriteBatch buildScheduleWrite(const ScheduleImage &image)
     return batch;
 }
 
+bool isScheduleReadReply(const QByteArray &response)
+{
+    const quint8 code = byteAt(response, 0);
+    return (code == fn::ReadSchedule && byteAt(response, 1) != 4) || code == fn::ReadHoliday
+        || code == fn::ReadTransfer;
+}
+
 QList<QByteArray> buildScheduleRead()
 {
     QList<QByteArray> requests;
@@ -86,8 +93,10 @@ ScheduleExchange::ScheduleExchange(link::ExchangeEngine &engine, meter::Response
     });
     // Progress counts every answered request of the batch, whoever decodes it
     // (the access password belongs to the settings owner).
-    connect(&dispatcher, &meter::ResponseDispatcher::responseAccepted, this,
-            [this](const QByteArray &) { counted(m_engine.currentFrame()); });
+    connect(&dispatcher, &meter::ResponseDispatcher::responseAccepted, this, [this](const QByteArray &response) {
+        emit gaugeVisible(isScheduleReadReply(response));
+        counted(m_engine.currentFrame());
+    });
     connect(&dispatcher, &meter::ResponseDispatcher::responseFailed, this,
             [this](const QString &text) { m_lastFailure = text; });
     connect(&engine, &link::ExchangeEngine::protocolLine, this, [this](const QString &line) {
@@ -232,6 +241,7 @@ void ScheduleExchange::queueRanEmpty()
 void ScheduleExchange::end(bool ok, const QString &error)
 {
     const Operation operation = m_operation;
+    m_lastOperation = operation;
     m_operation = Operation::None;
     m_batch.clear();
     QString text;

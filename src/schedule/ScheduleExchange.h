@@ -46,6 +46,10 @@ struct ScheduleWriteBatch {
 // out as 1, the least the meter takes.
 ScheduleWriteBatch buildScheduleWrite(const ScheduleImage &image);
 
+// True for a reply of the schedule read: function 8 with a zone slot (any
+// length byte but the checksum's 4), 38 or 40.
+bool isScheduleReadReply(const QByteArray &response);
+
 // 06 02; 08 03 slot for slots 0..255; 26 03 and 28 03 for slots 0..15.
 QList<QByteArray> buildScheduleRead();
 constexpr int ZoneSlots = 256;
@@ -83,6 +87,8 @@ public:
     Start startRead();
 
     Operation operation() const { return m_operation; }
+    // The exchange that ended last (what the last finished() was about).
+    Operation lastOperation() const { return m_lastOperation; }
     bool isBusy() const { return m_operation != Operation::None; }
     QString refusalText() const { return m_refusal; }
     // Records of the last write that were left out because they apply to no day.
@@ -98,6 +104,10 @@ signals:
     // The exchange ended: completed, or stopped by an error reply, a time-out
     // or a disconnect (error says which, for the operator).
     void finished(bool ok, const QString &error);
+    // Every accepted reply: true for a reply of a schedule read (functions 8
+    // with a zone slot, 38, 40), false for any other, so a progress bar shows
+    // while a read runs and goes with the first poll reply after it.
+    void gaugeVisible(bool visible);
 
 private:
     Start refuse(Start start, const QString &text);
@@ -111,6 +121,7 @@ private:
     meter::MeterState &m_state;
     db::OperationLog *m_log = nullptr;
     Operation m_operation = Operation::None;
+    Operation m_lastOperation = Operation::None;
     QList<QByteArray> m_batch;
     int m_done = 0;
     int m_uncounted = 0;     // leading requests the progress leaves out (the coefficient of a read)

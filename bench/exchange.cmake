@@ -1,0 +1,7 @@
+# The schedule exchange against the simulated meter with wire-time emulation:
+# a full read (288 slot requests) and a full write (254 records).
+if(TARGET metersim)
+  add_executable(bench_schedule_exchange ${CMAKE_CURRENT_LIST_DIR}/exchange/bench_exchange.cpp)
+  target_link_libraries(bench_schedule_exchange PRIVATE kelvar_core metersim)
+  target_include_directories(bench_schedule_exchange PRIVATE ${CMAKE_SOURCE_DIR}/src)
+endif()

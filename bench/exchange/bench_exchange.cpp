@@ -1,0 +1,174 @@
+// A full schedule read (the coefficient and 288 slot requests) and a full
+// write (254 records behind the password, the clears, the coefficient and the
+// twelve default holidays) against the simulated meter over a pseudo-terminal
+// with wire-time emulation, at 4800 and 38400 baud in both protocol types.
+// Prints per run the total time, the wire-time limit (every byte of requests,
+// replies and address bytes at 11 bits per character) and the lower bound the
+// engine's 50 ms send tick sets (one tick per request).
+//
+//   bench_schedule_exchange [--turnaround MS]
+
+#include "link/Catalogue.h"
+#include "link/ExchangeEngine.h"
+#include "link/QSerialPortChannel.h"
+#include "meter/MeterInfo.h"
+#include "meter/ResponseDispatcher.h"
+#include "metersim/MeterServer.h"
+#include "schedule/ScheduleExchange.h"
+#include "schedule/Tables.h"
+#include "schedule/ZoneRecord.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTextStream>
+#include <QTimer>
+
+using namespace kelvar;
+using link::Protocol;
+
+namespace {
+
+struct Figures {
+    qint64 totalMs = 0;
+    qint64 wireUs = 0;
+    int requests = 0;
+    bool ok = false;
+};
+
+// 254 records of distinct start times, every day type and month.
+schedule::ScheduleImage fullImage()
+{
+    schedule::ScheduleImage image;
+    image.holidayTable = schedule::encodeHolidayTable(schedule::defaultHolidays());
+    image.transferTable = schedule::encodeTransferTable({});
+    image.limitCoefficient = 1;
+    for (int n = 0; n < schedule::MaxMeterRecords; ++n) {
+        schedule::ZoneRecord r;
+        r.zone.start = n * 5;
+        r.zone.tariff = quint8(1 + n % 3);
+        r.zone.exceedTariff = r.zone.tariff;
+        r.dayMask = schedule::AllDayTypes;
+        r.monthMask = schedule::AllMonths;
+        image.records << schedule::encodeRecord(r);
+    }
+    return image;
+}
+
+Figures run(Protocol protocol, int baudIndex, bool write, int turnaroundMs)
+{
+    sim::MeterServer meter;
+    meter.updateState([&](sim::MeterState &s) {
+        s.address = 1;
+        s.protocol = protocol;
+        s.baudIndex = baudIndex;
+        s.parity = protocol == Protocol::Modbus ? 1 : 0;
+    });
+    sim::Faults faults;
+    faults.wireBaud = -1; // at the meter's own baud rate
+    faults.turnaroundMs = turnaroundMs;
+    meter.setFaults(faults);
+    QString error;
+    if (!meter.start(&error))
+        qFatal("simulated meter: %s", qPrintable(error));
+
+    link::QSerialPortChannel port;
+    link::ExchangeEngine engine(&port);
+    meter::ResponseDispatcher dispatcher(engine);
+    meter::MeterState state;
+    meter::MeterInfo info(state);
+    // Every other reply (the password's among them) is simply taken.
+    QList<int> codes;
+    for (int code = 0; code < 128; ++code)
+        if (link::isKnownCommand(code))
+            codes << code;
+    dispatcher.registerOwner(codes, [&](const QByteArray &response, const QByteArray &) {
+        if (quint8(response[0]) == link::fn::Password)
+            state.PasswordAccepted = true;
+    });
+    schedule::ScheduleExchange exchange(engine, dispatcher, state);
+    meter::registerMeterInfo(dispatcher, info, exchange.recordReplies());
+    engine.setPortName(meter.devicePath());
+    engine.setProtocol(protocol);
+    engine.setParityIndex(protocol == Protocol::Modbus ? 1 : 0);
+    engine.setAddress(1);
+    engine.setBaudIndex(baudIndex);
+    engine.setTimeout(2000);
+
+    Figures f;
+    QElapsedTimer total;
+    bool started = false;
+    QObject::connect(&dispatcher, &meter::ResponseDispatcher::responseAccepted, [&](const QByteArray &response) {
+        if (!started) {
+            // The first poll reply: the link is up; the batch goes in behind the next request.
+            started = true;
+            const auto start = write ? exchange.startWrite(fullImage(), QStringLiteral("1")) : exchange.startRead();
+            if (start != schedule::ScheduleExchange::Start::Started)
+                qFatal("not started: %s", qPrintable(exchange.refusalText()));
+            total.start();
+            return;
+        }
+        const QByteArray frame = engine.currentFrame();
+        const int code = quint8(frame[0]);
+        const bool batch = code == link::fn::Password || schedule::ScheduleExchange::codes().contains(code)
+            || (code == link::fn::ReadSchedule && frame.size() == 3);
+        if (!exchange.isBusy() || !batch)
+            return;
+        // Request and reply with their CRC, plus two address bytes: in front of
+        // both frames ("MODBUS"), or sent and echoed ("Rs-485").
+        f.wireUs += sim::wireTimeUs(frame.size() + 2 + response.size() + 2, link::baudRate(baudIndex));
+        ++f.requests;
+    });
+    QObject::connect(&exchange, &schedule::ScheduleExchange::finished, [&](bool ok, const QString &error) {
+        f.totalMs = total.elapsed();
+        f.ok = ok;
+        if (!ok)
+            qWarning("%s", qPrintable(error));
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    });
+    if (!engine.ActionConnectExecute())
+        qFatal("cannot open %s", qPrintable(meter.devicePath()));
+    QTimer::singleShot(600000, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    engine.ActionDisconnectExecute();
+    meter.stop();
+    return f;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addOption({"turnaround", "The meter's pause before each reply, ms.", "MS", "0"});
+    parser.process(app);
+    const int turnaround = qMax(0, parser.value("turnaround").toInt());
+
+    QTextStream out(stdout);
+    out << "Schedule exchange, meter turnaround " << turnaround << " ms, " << sim::BitsPerCharacter
+        << " bits per character; tick floor: one 50 ms send tick per request\n";
+    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8\n")
+               .arg("batch", -6).arg("protocol", -8).arg("baud", 6).arg("requests", 9).arg("total ms", 9)
+               .arg("wire ms", 8).arg("tick floor", 11).arg("total/wire", 11);
+    for (bool write : {false, true}) {
+        for (Protocol protocol : {Protocol::Rs485, Protocol::Modbus}) {
+            for (int baudIndex : {0, 3}) {
+                const Figures f = run(protocol, baudIndex, write, turnaround);
+                out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8%9\n")
+                           .arg(write ? "write" : "read", -6)
+                           .arg(protocol == Protocol::Rs485 ? "Rs-485" : "MODBUS", -8)
+                           .arg(link::baudRate(baudIndex), 6)
+                           .arg(f.requests, 9)
+                           .arg(f.totalMs, 9)
+                           .arg(f.wireUs / 1000.0, 8, 'f', 1)
+                           .arg(f.requests * link::ExchangeEngine::CommandInterval, 11)
+                           .arg(f.wireUs > 0 ? f.totalMs * 1000.0 / f.wireUs : 0, 11, 'f', 2)
+                           .arg(f.ok ? "" : "  (failed)");
+                out.flush();
+            }
+        }
+    }
+    return 0;
+}
