@@ -5,6 +5,7 @@
 // whole year selected, and "Отменить". Prints figures; the goal is < 20 ms.
 
 #include "../schedule/Schedules.h"
+#include "app/TFormMain.h"
 #include "app/schedule/ScheduleTab.h"
 #include "app/schedule/TFrameShedule.h"
 #include "app/schedule/YearGrid.h"
@@ -16,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimeEdit>
+#include <QSlider>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QtTest>
@@ -84,23 +86,28 @@ QList<QByteArray> realisticSchedule()
     return {record(0, 1, 0, 1, 0xFF), record(7 * 60, 2, 15, 3, 0x1F), record(23 * 60, 1, 0, 1, 0x1F)};
 }
 
-// The schedule tab with a realistic schedule, saved as a picture.
+// The main window on the schedule tab with a realistic schedule, saved as
+// pictures of both pages.
 int screenshot(const QString &path)
 {
-    ScheduleModel model;
-    ScheduleTables tables;
-    QWidget page;
-    app::ScheduleTab tab(&page, model, tables);
-    model.SetShedule(realisticSchedule());
-    tables.setTransfers({{QDate(2027, 1, 9), 5}});
-    page.resize(784, 520);
-    page.show();
-    if (!QTest::qWaitForWindowExposed(&page))
+    QTemporaryDir config; // the window's own settings stay out of the user's
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    app::StartOptions options;
+    options.ports = QStringList{};
+    app::TFormMain form(options);
+    form.scheduleModel().SetShedule(realisticSchedule());
+    form.scheduleTables().setTransfers({{QDate(2027, 1, 9), 5}});
+    form.findChild<QTabWidget *>(QStringLiteral("PageControlMain"))
+        ->setCurrentWidget(form.findChild<QWidget *>(QStringLiteral("TabSched")));
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form))
         return 1;
+    app::ScheduleTab &tab = form.scheduleTab();
     QTest::mouseClick(tab.frame().StringGrid1, Qt::LeftButton, {}, tab.frame().StringGrid1->cellRect(3, 2).center());
-    const bool saved = page.grab().save(path);
+    tab.frame().TrackBar1->setValue(7 * 60);
+    const bool saved = form.grab().save(path);
     tab.PageTariff->setCurrentWidget(tab.TabSheet6);
-    const bool saved2 = page.grab().save(QString(path).replace(QLatin1String(".png"), QLatin1String("-holidays.png")));
+    const bool saved2 = form.grab().save(QString(path).replace(QLatin1String(".png"), QLatin1String("-holidays.png")));
     return saved && saved2 ? 0 : 1;
 }
 

@@ -6,9 +6,12 @@
 #include "app/ProtocolTab.h"
 #include "app/TAboutBox.h"
 #include "app/tabs/JournalTab.h"
+#include "app/schedule/ScheduleTab.h"
 #include "app/tabs/ProgrammingPages.h"
 #include "journals/JournalOwner.h"
 #include "db/OperationLog.h"
+#include "schedule/ScheduleModel.h"
+#include "schedule/ScheduleTables.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -280,6 +283,10 @@ void TFormMain::createPages()
     m_journalTab = new JournalTab(TabJournal, *m_engine, *m_journals);
     m_journalTab->setMessageHandler(
         [this](QMessageBox::Icon icon, const QString &title, const QString &text) { showMessage(icon, title, text); });
+    // The schedule starts empty, with the default holidays listed.
+    m_scheduleModel = std::make_unique<schedule::ScheduleModel>();
+    m_scheduleTables = std::make_unique<schedule::ScheduleTables>();
+    m_scheduleTab = new ScheduleTab(TabSched, *m_scheduleModel, *m_scheduleTables);
 }
 
 void TFormMain::createStatusBar()

@@ -25,6 +25,10 @@ class QTabWidget;
 class QToolBar;
 
 namespace kelvar::journals { class JournalOwner; }
+namespace kelvar::schedule {
+class ScheduleModel;
+class ScheduleTables;
+}
 
 namespace kelvar::app {
 
@@ -33,6 +37,7 @@ class JournalTab;
 class InfoTab;
 class ProgrammingPages;
 class ProtocolTab;
+class ScheduleTab;
 class TAboutBox;
 
 struct StartOptions {
@@ -88,6 +93,11 @@ public:
     journals::JournalOwner &journalOwner() { return *m_journals; }
     JournalTab &journalTab() { return *m_journalTab; }
     ProgrammingPages &programmingPages() { return *m_programming; } // settings, calibration, database, report
+    // The window's one schedule: the zone records, and the holidays, transfers
+    // and limit coefficient; the schedule tab and the schedule actions share them.
+    schedule::ScheduleModel &scheduleModel() { return *m_scheduleModel; }
+    schedule::ScheduleTables &scheduleTables() { return *m_scheduleTables; }
+    ScheduleTab &scheduleTab() { return *m_scheduleTab; }
     TAboutBox &aboutBox() { return *m_about; }
 
     // Every message box of the window goes through here (tests replace it).
@@ -158,6 +168,9 @@ private:
     std::unique_ptr<journals::JournalOwner> m_journals;
     JournalTab *m_journalTab = nullptr;
     ProgrammingPages *m_programming = nullptr;
+    std::unique_ptr<schedule::ScheduleModel> m_scheduleModel;
+    std::unique_ptr<schedule::ScheduleTables> m_scheduleTables;
+    ScheduleTab *m_scheduleTab = nullptr;
     TAboutBox *m_about = nullptr;
     AppSettings m_settings;
     bool m_productionMode = false;

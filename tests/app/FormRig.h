@@ -67,13 +67,14 @@ struct FormRig {
 
 } // namespace kelvar::test
 
-// main() of a window test: the user's settings store of the run lives in a
-// temporary folder of its own (set before anything reads it).
+// main() of a window test: the user's and the machine-wide settings stores of
+// the run live in a temporary folder of its own (set before anything reads them).
 #define KELVAR_WINDOW_TEST_MAIN(TestClass)                                                                         \
     int main(int argc, char *argv[])                                                                               \
     {                                                                                                              \
         QTemporaryDir config;                                                                                      \
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());                                                   \
+        QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, config.path());                        \
         QApplication app(argc, argv);                                                                              \
         TestClass test;                                                                                            \
         return QTest::qExec(&test, argc, argv);                                                                    \
