@@ -4,6 +4,10 @@
 #include "link/Catalogue.h"
 #include "link/Encoding.h"
 
+#include <QJsonArray>
+
+#include <cmath>
+
 namespace kelvar::meter {
 
 using link::bcdDecode;
@@ -124,6 +128,19 @@ void MeterInfo::setDelta(const QString &text)
     emit deltaChanged(text);
 }
 
+// Energy as a typed value: the counts' kWh to five decimals (a count is
+// 0.00025 kWh), without the binary fraction's tail.
+static double kWh(const QByteArray &r, int offset)
+{
+    return std::round(link::readEnergyKWh(r, offset) * 1e5) / 1e5;
+}
+
+// A date and time as a typed value: ISO text, or null when there is none.
+static QJsonValue isoTime(const QDateTime &time)
+{
+    return time.isValid() ? QJsonValue(time.toString(Qt::ISODate)) : QJsonValue();
+}
+
 // A time stamp in seconds since 2000; 0 means that none is recorded.
 static bool readStamp(const QByteArray &r, int offset, QString *text)
 {
@@ -154,11 +171,14 @@ bool MeterInfo::decode(const QByteArray &r)
         if (length != 4)
             return false;
         setMain(RowScheduleChecksum, QString::number(link::readU16(r, 2)));
+        m_typed[QStringLiteral("scheduleChecksum")] = link::readU16(r, 2);
         return true;
     case fn::ReadLoadPower:
         setAddi(RowLoadPower, text::fixed(link::readU24(r, 2) / 10.0, 1));
+        m_typed[QStringLiteral("loadPowerW")] = link::readU24(r, 2) / 10.0;
         return true;
     case fn::ReadDisplay:
+        m_typed[QStringLiteral("displayMask")] = byteAt(r, 2);
         if (m_mask != byteAt(r, 2) || !m_maskKnown) {
             m_mask = byteAt(r, 2);
             m_maskKnown = true;
@@ -171,30 +191,42 @@ bool MeterInfo::decode(const QByteArray &r)
     case fn::ReadCounters:
         setMain(RowOperatingTime, FormatDuration(link::readU24(r, 2) * 30u));
         setMain(RowCorrections, QString::number(byteAt(r, 5)));
+        m_typed[QStringLiteral("operatingSeconds")] = qint64(link::readU24(r, 2)) * 30;
+        m_typed[QStringLiteral("corrections")] = byteAt(r, 5);
         return true;
-    case fn::ReadPhaseReadings:
-        for (int i = 0; i < 3; ++i)
+    case fn::ReadPhaseReadings: {
+        QJsonArray phases;
+        for (int i = 0; i < 3; ++i) {
             setAddi(RowPhaseA + i, text::decimal(link::readEnergyKWh(r, 2 + 4 * i)));
+            phases << kWh(r, 2 + 4 * i);
+        }
+        m_typed[QStringLiteral("phasesKWh")] = phases;
         return true;
+    }
     case fn::ReadIntegration:
         setMain(RowPeakIntegration, QString::number(byteAt(r, 2) + 1));
+        m_typed[QStringLiteral("peakIntegrationMinutes")] = byteAt(r, 2) + 1;
         return true;
     case fn::ReadBilling:
         setMain(RowBillingDay, QString::number(bcdDecode(byteAt(r, 3))));
         setMain(RowBillingHour, QString::number(bcdDecode(byteAt(r, 2))));
+        m_typed[QStringLiteral("billingDay")] = bcdDecode(byteAt(r, 3));
+        m_typed[QStringLiteral("billingHour")] = bcdDecode(byteAt(r, 2));
         return true;
     case fn::ReadPeaks:
         decodePeaks(r);
         return true;
     case fn::ReadCalibrationDate: {
         QString text;
-        readStamp(r, 2, &text);
+        const bool calibrated = readStamp(r, 2, &text);
         setMain(RowCalibrated, text);
+        m_typed[QStringLiteral("calibrated")] = calibrated ? isoTime(link::readSecondsSince2000(r, 2)) : QJsonValue();
         return true;
     }
     case fn::ReadTemperature: {
         const int t = static_cast<qint8>(byteAt(r, 2));
         setMain(RowTemperature, t < 0 ? QString::number(t) : QLatin1Char('+') + QString::number(t));
+        m_typed[QStringLiteral("temperature")] = t;
         return true;
     }
     case fn::ReadDescription: {
@@ -207,10 +239,12 @@ bool MeterInfo::decode(const QByteArray &r)
             text = text::fromCp1251(bytes);
         }
         setMain(RowDescription, text);
+        m_typed[QStringLiteral("description")] = text;
         return true;
     }
     case fn::ReadAveraging:
         setMain(RowPenaltyIntegration, QString::number(byteAt(r, 2)));
+        m_typed[QStringLiteral("penaltyIntegrationSeconds")] = byteAt(r, 2);
         return true;
     default:
         return false;
@@ -223,8 +257,11 @@ void MeterInfo::decodeVersion(const QByteArray &r)
     const int model = m_state.ModelCode / 100;
     setMain(RowType, QStringLiteral("Kelvar %1.%2").arg(model).arg(m_state.ModelCode % 100, 2, 10, QLatin1Char('0')));
     // Other models number their software differently; their row is left alone.
-    if (model == 517)
+    m_typed[QStringLiteral("modelCode")] = m_state.ModelCode;
+    if (model == 517) {
         setMain(RowVersion, QStringLiteral("%1.%2").arg(bcdDecode(byteAt(r, 3))).arg(bcdDecode(byteAt(r, 2))));
+        m_typed[QStringLiteral("version")] = m_main[RowVersion];
+    }
 }
 
 void MeterInfo::decodeNumber(const QByteArray &r)
@@ -235,6 +272,7 @@ void MeterInfo::decodeNumber(const QByteArray &r)
     const bool isNew = text != m_main[RowNumber];
     if (m_production && isNew)
         m_state.LastSetTime = m_lookup ? m_lookup(number) : QDateTime();
+    m_typed[QStringLiteral("number")] = qint64(number);
     emit meterNumberRead(number, isNew);
     setMain(RowNumber, text);
 }
@@ -253,6 +291,11 @@ void MeterInfo::decodeClock(const QByteArray &r)
     setMain(RowClockTest, test.isEmpty() ? QStringLiteral("Ok") : test);
     setMain(RowSummerTime, clock.summerTime ? QStringLiteral("да") : QStringLiteral("нет"));
     setMain(RowTariff, QString::number(clock.tariff));
+    m_typed[QStringLiteral("clock")] = isoTime(clock.time);
+    m_typed[QStringLiteral("summerTime")] = clock.summerTime;
+    m_typed[QStringLiteral("timeNotSet")] = clock.timeNotSet;
+    m_typed[QStringLiteral("clockFault")] = clock.clockFault;
+    m_typed[QStringLiteral("tariff")] = clock.tariff;
     setDelta(QString());
     if (m_production)
         updateDrift();
@@ -290,6 +333,15 @@ void MeterInfo::decodeReadings(const QByteArray &r)
             total += v;
     }
     setAddi(RowTotal, text::decimal(total));
+    QJsonArray tariffs;
+    QJsonArray billing;
+    for (int i = 0; i < 3; ++i) {
+        tariffs << kWh(r, 2 + 4 * i);
+        billing << kWh(r, 18 + 4 * i);
+    }
+    m_typed[QStringLiteral("tariffsKWh")] = tariffs;
+    m_typed[QStringLiteral("billingTariffsKWh")] = billing;
+    m_typed[QStringLiteral("totalKWh")] = std::round(total * 1e5) / 1e5;
 }
 
 void MeterInfo::decodePeaks(const QByteArray &r)
@@ -300,6 +352,12 @@ void MeterInfo::decodePeaks(const QByteArray &r)
     if (readStamp(r, 2, &text))
         setAddi(RowPeakTime, text);
     setAddi(RowPeakPower, QString::number(link::readU24(r, 6)));
+    m_typed[QStringLiteral("peakPowerW")] = qint64(link::readU24(r, 6));
+    m_typed[QStringLiteral("billingPeakPowerW")] = qint64(link::readU24(r, 13));
+    if (link::readU32(r, 2) != 0)
+        m_typed[QStringLiteral("peakTime")] = isoTime(link::readSecondsSince2000(r, 2));
+    if (link::readU32(r, 9) != 0)
+        m_typed[QStringLiteral("billingPeakTime")] = isoTime(link::readSecondsSince2000(r, 9));
     if (readStamp(r, 9, &text))
         setAddi(RowBillingPeakTime, text);
     setAddi(RowBillingPeakPower, QString::number(link::readU24(r, 13)));
@@ -313,6 +371,7 @@ void MeterInfo::ResetMeterInfo()
         setAddi(i, QString());
     }
     setDelta(QString());
+    m_typed = QJsonObject();
     emit infoReset();
 }
 

@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QJsonObject>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -78,6 +79,9 @@ public:
     const QStringList &mainValues() const { return m_main; }
     const QStringList &addiValues() const { return m_addi; }
     quint8 displayMask() const { return m_mask; }
+    // The same readout as typed values (numbers, flags, ISO dates), keyed by
+    // field name; a field appears once its reply has been decoded.
+    const QJsonObject &typedValues() const { return m_typed; }
     QString delta() const { return m_delta; }
 
 signals:
@@ -107,6 +111,7 @@ private:
     quint8 m_mask = 0;
     bool m_maskKnown = false;
     QString m_delta;
+    QJsonObject m_typed;
     bool m_production = false;
     std::function<QDateTime()> m_now;
     std::function<QDateTime(quint32)> m_lookup;

@@ -1,0 +1,394 @@
+#include "Commands.h"
+
+#include "cli/Progress.h"
+#include "cli/Session.h"
+#include "link/Catalogue.h"
+#include "link/ExchangeEngine.h"
+#include "meter/MeterInfo.h"
+#include "meter/MeterRead.h"
+
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace kelvar::cli {
+
+namespace {
+
+QTextStream &out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream &err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+const QStringList &protocolNames()
+{
+    static const QStringList names{QStringLiteral("rs485"), QStringLiteral("modbus")};
+    return names;
+}
+
+const QStringList &parityNames()
+{
+    static const QStringList names{QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd")};
+    return names;
+}
+
+// --- Options -------------------------------------------------------------------
+
+struct Options {
+    QCommandLineOption port{QStringLiteral("port"), QStringLiteral("The meter's serial port (COM3, ttyUSB0, /dev/pts/4)."),
+                            QStringLiteral("NAME")};
+    QCommandLineOption protocol{QStringLiteral("protocol"), QStringLiteral("Protocol type: rs485 (default) or modbus."),
+                                QStringLiteral("TYPE"), QStringLiteral("rs485")};
+    QCommandLineOption parity{QStringLiteral("parity"), QStringLiteral("MODBUS parity: none (default), even or odd."),
+                              QStringLiteral("PARITY"), QStringLiteral("none")};
+    QCommandLineOption baud{QStringLiteral("baud"), QStringLiteral("Baud rate: 4800 (default), 9600, 19200 or 38400."),
+                            QStringLiteral("RATE"), QStringLiteral("4800")};
+    QCommandLineOption address{QStringLiteral("address"), QStringLiteral("The meter's address, 0..255 (default 0)."),
+                               QStringLiteral("N"), QStringLiteral("0")};
+    QCommandLineOption timeout{QStringLiteral("timeout"),
+                               QStringLiteral("Response time-out in milliseconds, 200..30000 (default 500)."),
+                               QStringLiteral("MS"), QStringLiteral("500")};
+    QCommandLineOption password{QStringLiteral("password"),
+                                QStringLiteral("The meter's access password for writes (default %1).")
+                                    .arg(meter::defaultPasswordText()),
+                                QStringLiteral("N"), meter::defaultPasswordText()};
+    QCommandLineOption trace{QStringLiteral("trace"),
+                             QStringLiteral("Write the protocol view (every byte sent and received) to standard error.")};
+    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("Print typed values as JSON.")};
+    QCommandLineOption templateFile{QStringLiteral("template"), QStringLiteral("The settings template (INI)."),
+                                    QStringLiteral("FILE")};
+    QCommandLineOption from{QStringLiteral("from"), QStringLiteral("The first address to try, 0..255 (default 0)."),
+                            QStringLiteral("N"), QStringLiteral("0")};
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
+
+    QList<QCommandLineOption> link() const { return {port, protocol, parity, baud, address, timeout, password, trace}; }
+};
+
+struct Command {
+    QString name;
+    QString synopsis;
+    QString description;
+    QList<QCommandLineOption> options;  // besides the link options
+    int (*run)(const QCommandLineParser &, const Options &, const LinkOptions &);
+};
+
+// A bad argument: the message on standard error, exit code 3.
+struct UsageError {
+    QString message;
+};
+
+int integerOption(const QCommandLineParser &p, const QCommandLineOption &o, int min, int max)
+{
+    bool ok = false;
+    const int value = p.value(o).toInt(&ok);
+    if (!ok || value < min || value > max)
+        throw UsageError{QStringLiteral("--%1: \"%2\" is not a whole number from %3 to %4")
+                             .arg(o.names().constLast(), p.value(o))
+                             .arg(min)
+                             .arg(max)};
+    return value;
+}
+
+int choiceOption(const QCommandLineParser &p, const QCommandLineOption &o, const QStringList &choices)
+{
+    const int index = choices.indexOf(p.value(o).toLower());
+    if (index < 0)
+        throw UsageError{QStringLiteral("--%1: \"%2\" is not one of %3")
+                             .arg(o.names().constLast(), p.value(o), choices.join(QStringLiteral(", ")))};
+    return index;
+}
+
+LinkOptions linkOptions(const QCommandLineParser &p, const Options &o)
+{
+    LinkOptions link;
+    link.port = p.value(o.port);
+    if (link.port.isEmpty())
+        throw UsageError{QStringLiteral("--port is needed: the meter's serial port")};
+    link.protocol = choiceOption(p, o.protocol, protocolNames()) == 1 ? link::Protocol::Modbus : link::Protocol::Rs485;
+    link.parityIndex = choiceOption(p, o.parity, parityNames());
+    link.baudIndex = choiceOption(p, o.baud, meter::baudTexts());
+    link.address = integerOption(p, o.address, 0, 255);
+    link.timeout = integerOption(p, o.timeout, 200, 30000);
+    link.password = p.value(o.password);
+    return link;
+}
+
+meter::SettingsTemplate templateOption(const QCommandLineParser &p, const Options &o)
+{
+    if (!p.isSet(o.templateFile))
+        throw UsageError{QStringLiteral("--template FILE is needed")};
+    QString error;
+    const auto tpl = meter::loadTemplate(p.value(o.templateFile), &error);
+    if (!tpl)
+        throw UsageError{error};
+    return *tpl;
+}
+
+// A session set up for the command line: progress on a terminal, the trace on request.
+struct Run {
+    Progress progress{Progress::stderrIsTerminal()};
+    Session session;
+    Run(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
+        : session(link, progress)
+    {
+        if (p.isSet(o.trace)) {
+            session.engine().setMasterMode(true);
+            QObject::connect(&session.engine(), &link::ExchangeEngine::protocolLine, [this](const QString &line) {
+                progress.finish();
+                err() << line << Qt::endl;
+            });
+        }
+    }
+    // Connects and reads one poll cycle.
+    int connectAndRead()
+    {
+        int result = session.connectMeter();
+        if (result == ExitOk)
+            result = session.readCycle();
+        return result;
+    }
+    int fail(int code)
+    {
+        progress.finish();
+        if (code != ExitOk && !session.error().isEmpty())
+            err() << session.error() << Qt::endl;
+        return code;
+    }
+};
+
+// --- Commands --------------------------------------------------------------------
+
+int infoCommand(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
+{
+    Run run(p, o, link);
+    if (const int result = run.connectAndRead())
+        return run.fail(result);
+    if (p.isSet(o.json))
+        out() << QJsonDocument(infoJson(run.session.info(), run.session.engine())).toJson(QJsonDocument::Indented);
+    else
+        out() << infoText(run.session.info());
+    out().flush();
+    return ExitOk;
+}
+
+int printComparison(const QList<meter::ComparisonRow> &rows)
+{
+    out() << comparisonText(rows);
+    out().flush();
+    return meter::allMatch(rows) ? ExitOk : ExitRefused;
+}
+
+int writeCommand(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
+{
+    const meter::SettingsTemplate tpl = templateOption(p, o);
+    Run run(p, o, link);
+    if (const int result = run.connectAndRead())
+        return run.fail(result);
+    const int written = run.session.writeSettings(tpl);
+    if (written != ExitOk)
+        return run.fail(written);
+    if (!tpl.values.anyTicked() && tpl.values.number == 0) {
+        err() << run.session.error() << Qt::endl;
+        return ExitOk;
+    }
+    // The meter is read afresh: every value compared was read after the write.
+    if (const int result = run.session.readCycle())
+        return run.fail(result);
+    QDateTime expected = QDateTime::currentDateTime();
+    if (tpl.fixedClock && run.session.clockWrittenAt().isValid())
+        expected = QDateTime(tpl.values.date, tpl.values.time)
+                       .addMSecs(run.session.clockWrittenAt().msecsTo(QDateTime::currentDateTime()));
+    return printComparison(
+        meter::compareTemplate(tpl, meter::readingFrom(run.session.info(), run.session.engine()), expected));
+}
+
+int compareCommand(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
+{
+    const meter::SettingsTemplate tpl = templateOption(p, o);
+    Run run(p, o, link);
+    if (const int result = run.connectAndRead())
+        return run.fail(result);
+    // A fixed clock has run on since it was written, by an unknown time.
+    const QDateTime expected = tpl.fixedClock ? QDateTime() : QDateTime::currentDateTime();
+    return printComparison(
+        meter::compareTemplate(tpl, meter::readingFrom(run.session.info(), run.session.engine()), expected));
+}
+
+int findAddressCommand(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
+{
+    const int from = integerOption(p, o.from, 0, 255);
+    Run run(p, o, link);
+    int result = run.session.connectMeter();
+    if (result == ExitOk)
+        result = run.session.findAddress(from);
+    if (result != ExitOk)
+        return run.fail(result);
+    out() << run.session.engine().address() << Qt::endl;
+    return ExitOk;
+}
+
+const QList<Command> &commands(const Options &o)
+{
+    static const QList<Command> list{
+        {QStringLiteral("info"), QStringLiteral("info [--json]"),
+         QStringLiteral("Reads the meter once (one poll cycle) and prints the rows of the information tab, "
+                        "or with --json the same values typed."),
+         {o.json}, &infoCommand},
+        {QStringLiteral("write"), QStringLiteral("write --template FILE"),
+         QStringLiteral("Writes the settings the template names, as the settings tab does (access password "
+                        "first, link parameters last; the clock from the workstation unless the template fixes "
+                        "it), then reads the meter again and prints each setting as ok or differs."),
+         {o.templateFile}, &writeCommand},
+        {QStringLiteral("compare"), QStringLiteral("compare --template FILE"),
+         QStringLiteral("Reads the meter and compares it with the template; writes nothing."),
+         {o.templateFile}, &compareCommand},
+        {QStringLiteral("find-address"), QStringLiteral("find-address [--from N]"),
+         QStringLiteral("Tries one address after the other (one time-out each) until a meter answers, "
+                        "and prints its address."),
+         {o.from}, &findAddressCommand},
+    };
+    return list;
+}
+
+QString exitCodesText()
+{
+    return QStringLiteral("Exit codes: 0 done; 1 the meter said no or its values differ from the template; "
+                          "2 the port cannot be opened or the meter does not answer; 3 bad arguments or files.\n");
+}
+
+QString generalHelp(const Options &o)
+{
+    QString text = QStringLiteral("Usage: kelvar517-cli COMMAND --port NAME [link options] [command options]\n\n"
+                                  "Reads and programs a Kelvar 517 meter from the command line.\n\nCommands:\n");
+    for (const Command &c : commands(o))
+        text += QStringLiteral("  %1\n").arg(c.synopsis);
+    text += QStringLiteral("\n'kelvar517-cli COMMAND --help' describes a command and its options.\n\n");
+    return text + exitCodesText();
+}
+
+// The first argument that is neither an option nor an option's value.
+QString findCommand(const QStringList &args, const Options &o)
+{
+    QStringList valued;
+    for (const QCommandLineOption &option : o.link() + QList<QCommandLineOption>{o.templateFile, o.from}) {
+        if (!option.valueName().isEmpty())
+            valued << option.names();
+    }
+    for (int i = 1; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (!a.startsWith(QLatin1Char('-')))
+            return a;
+        QString name = a.mid(a.startsWith(QStringLiteral("--")) ? 2 : 1);
+        if (!name.contains(QLatin1Char('=')) && valued.contains(name))
+            ++i;
+    }
+    return {};
+}
+
+} // namespace
+
+QString infoText(const meter::MeterInfo &info)
+{
+    QString text;
+    const auto table = [&text](const QStringList &captions, const QStringList &values) {
+        for (int row = 0; row < captions.size(); ++row)
+            text += captions.at(row).isEmpty() ? QStringLiteral("\n")
+                                               : captions.at(row) + QStringLiteral(": ") + values.value(row)
+                                                     + QLatin1Char('\n');
+        text += QLatin1Char('\n');
+    };
+    table(meter::MeterInfo::mainCaptions(), info.mainValues());
+    table(meter::MeterInfo::addiCaptions(), info.addiValues());
+    text += QStringLiteral("Индикатор :\n");
+    for (int bit = 0; bit < meter::displayItemTexts().size(); ++bit)
+        text += ((info.displayMask() >> bit) & 1 ? QStringLiteral("  [x] ") : QStringLiteral("  [ ] "))
+                + meter::displayItemTexts().at(bit) + QLatin1Char('\n');
+    return text;
+}
+
+QJsonObject infoJson(const meter::MeterInfo &info, const link::ExchangeEngine &engine)
+{
+    QJsonObject json = info.typedValues();
+    json[QStringLiteral("link")] = QJsonObject{
+        {QStringLiteral("port"), engine.portName()},
+        {QStringLiteral("protocol"), protocolNames().at(engine.protocol() == link::Protocol::Modbus ? 1 : 0)},
+        {QStringLiteral("address"), engine.address()},
+        {QStringLiteral("baud"), link::baudRate(engine.baudIndex())},
+        {QStringLiteral("parity"), parityNames().value(engine.parityIndex())},
+    };
+    return json;
+}
+
+QString comparisonText(const QList<meter::ComparisonRow> &rows)
+{
+    QString text;
+    for (const meter::ComparisonRow &r : rows) {
+        text += r.key + QStringLiteral(": ");
+        switch (r.state) {
+        case meter::ComparisonRow::State::Match:
+            text += QStringLiteral("ok");
+            break;
+        case meter::ComparisonRow::State::Differs:
+            text += QStringLiteral("differs: meter %1, template %2").arg(r.meter, r.expected);
+            break;
+        case meter::ComparisonRow::State::NotCompared:
+            text += QStringLiteral("not compared");
+            break;
+        }
+        text += QLatin1Char('\n');
+    }
+    return text;
+}
+
+int run(const QStringList &arguments)
+{
+    const Options o;
+    const QString name = findCommand(arguments, o);
+    const Command *command = nullptr;
+    for (const Command &c : commands(o)) {
+        if (c.name == name)
+            command = &c;
+    }
+    if (!command) {
+        const bool help = arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"));
+        if (!name.isEmpty())
+            err() << QStringLiteral("unknown command \"%1\"\n\n").arg(name);
+        (help && name.isEmpty() ? out() : err()) << generalHelp(o);
+        return help && name.isEmpty() ? ExitOk : ExitUsage;
+    }
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(command->description);
+    parser.addOption(o.help);
+    parser.addOptions(o.link());
+    parser.addOptions(command->options);
+    parser.addPositionalArgument(command->name, command->description, command->synopsis);
+    try {
+        if (!parser.parse(arguments))
+            throw UsageError{parser.errorText()};
+        if (parser.isSet(o.help)) {
+            out() << parser.helpText().replace(QStringLiteral("[options]"), QStringLiteral("[options] ") + command->synopsis)
+                  << QLatin1Char('\n') << exitCodesText();
+            return ExitOk;
+        }
+        if (parser.positionalArguments().size() != 1)
+            throw UsageError{QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().value(1))};
+        const LinkOptions link = linkOptions(parser, o);
+        return command->run(parser, o, link);
+    } catch (const UsageError &e) {
+        err() << e.message << QStringLiteral("\n'kelvar517-cli %1 --help' lists the options.\n").arg(command->name);
+        return ExitUsage;
+    }
+}
+
+} // namespace kelvar::cli

@@ -1,0 +1,180 @@
+#include "Session.h"
+
+#include "link/Catalogue.h"
+#include "link/Encoding.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace kelvar::cli {
+
+Session::Session(const LinkOptions &options, Progress &progress, QObject *parent)
+    : QObject(parent)
+    , m_options(options)
+    , m_progress(progress)
+    , m_log(db::OperationLog::pathIn(QDir::currentPath()))
+    , m_settings(m_engine, m_dispatcher, m_state, m_log)
+{
+    m_engine.setPortName(options.port);
+    m_engine.setProtocol(options.protocol);
+    m_engine.setParityIndex(options.parityIndex);
+    m_engine.setBaudIndex(options.baudIndex);
+    m_engine.setAddress(options.address);
+    m_engine.setTimeout(options.timeout);
+    meter::registerMeterInfo(m_dispatcher, m_info);
+
+    connect(&m_engine, &link::ExchangeEngine::ResetMeterInfo, &m_info, &meter::MeterInfo::ResetMeterInfo);
+    connect(&m_engine, &link::ExchangeEngine::portError, this, [this](const QString &message) { m_error = message; });
+    connect(&m_engine, &link::ExchangeEngine::timeoutsExceeded, this, [this] {
+        m_error = QStringLiteral("the meter does not answer (six time-outs in a row)");
+        m_failure = ExitLink;
+    });
+    connect(&m_dispatcher, &meter::ResponseDispatcher::responseFailed, this,
+            [this](const QString &text) { m_meterErrors << text; });
+    connect(&m_dispatcher, &meter::ResponseDispatcher::responseAccepted, this, [this](const QByteArray &response) {
+        if (link::byteAt(response, 0) == link::fn::WriteTime)
+            m_clockWrittenAt = QDateTime::currentDateTime();
+    });
+    connect(&m_watch, &meter::PollCycleWatch::progress, this, [this](int done, int) { m_progress.update(done); });
+}
+
+Session::~Session()
+{
+    m_progress.finish();
+    if (m_engine.isConnected())
+        m_engine.ActionDisconnectExecute();
+}
+
+int Session::runUntil(const std::function<bool()> &done, qint64 limitMs)
+{
+    m_failure = ExitOk;
+    const QDeadlineTimer deadline(limitMs);
+    // Wakes the loop now and then, so the deadline is seen without events.
+    QTimer wake;
+    wake.start(100);
+    QEventLoop loop;
+    while (!done()) {
+        if (m_failure != ExitOk)
+            return m_failure;
+        if (deadline.hasExpired()) {
+            m_error = QStringLiteral("the meter did not finish in time");
+            return ExitLink;
+        }
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return ExitOk;
+}
+
+int Session::connectMeter()
+{
+    if (!m_engine.ActionConnectExecute())
+        return ExitLink;
+    return ExitOk;
+}
+
+int Session::readCycle()
+{
+    m_progress.begin(QStringLiteral("reading"), meter::PollCycleWatch::total());
+    m_watch.start();
+    // Three rounds of the poll cycle at the slowest (every request timing out).
+    const qint64 limit = 3LL * link::PollCycleLength * (m_options.timeout + 150) + 5000;
+    const int result = runUntil([this] { return !m_watch.isRunning(); }, limit);
+    m_watch.stop();
+    m_progress.finish();
+    return result;
+}
+
+int Session::writeSettings(const meter::SettingsTemplate &tpl)
+{
+    m_settings.setValuesSource([tpl] {
+        meter::SettingsValues values = tpl.values;
+        if (!tpl.fixedClock) {
+            const QDateTime now = QDateTime::currentDateTime();
+            values.date = now.date();
+            values.time = now.time();
+        }
+        return values;
+    });
+    m_meterErrors.clear();
+    bool completed = false;
+    QString failed;
+    int answered = 0;
+    const auto c1 = connect(&m_engine, &link::ExchangeEngine::settingsWriteCompleted, this, [&] { completed = true; });
+    const auto c2 = connect(&m_engine, &link::ExchangeEngine::writeFailed, this,
+                            [&](const QString &message) { failed = message; });
+    const auto c3 = connect(&m_dispatcher, &meter::ResponseDispatcher::responseAccepted, this,
+                            [&](const QByteArray &response) {
+                                if (meter::SettingsOwner::codes().contains(link::byteAt(response, 0)))
+                                    m_progress.update(++answered);
+                            });
+
+    int result = ExitOk;
+    const qsizetype before = m_engine.queue().size();
+    switch (m_settings.ActionSettingExecute(m_options.password)) {
+    case meter::SettingsOwner::Start::Nothing:
+        m_error = QStringLiteral("the template names no setting to write");
+        break;
+    case meter::SettingsOwner::Start::InvalidPassword:
+        m_error = QStringLiteral("Недопустимый пароль");
+        result = ExitUsage;
+        break;
+    case meter::SettingsOwner::Start::ClockSyncFailed:
+        m_error = QStringLiteral("the clock could not be synchronised");
+        result = ExitLink;
+        break;
+    case meter::SettingsOwner::Start::Started: {
+        const int requests = static_cast<int>(m_engine.queue().size() - before);
+        m_progress.begin(QStringLiteral("writing"), requests);
+        const qint64 limit = 3LL * (requests + 1) * (m_options.timeout + 150) + 5000;
+        result = runUntil([&] { return completed || !failed.isEmpty(); }, limit);
+        m_progress.finish();
+        if (result == ExitOk && !failed.isEmpty()) {
+            // An error reply is the meter saying no; silence is the link failing.
+            if (!m_meterErrors.isEmpty()) {
+                m_error = m_meterErrors.last();
+                result = ExitRefused;
+            } else {
+                m_error = QStringLiteral("no answer from the meter during the write");
+                result = ExitLink;
+            }
+        }
+        break;
+    }
+    }
+    disconnect(c1);
+    disconnect(c2);
+    disconnect(c3);
+    return result;
+}
+
+int Session::findAddress(int from)
+{
+    int tried = 0;
+    bool answered = false;
+    m_progress.begin(QStringLiteral("searching"), 256);
+    m_engine.ActionFindAddressExecute();
+    m_engine.setAddress(from);
+    const auto c1 = connect(&m_engine, &link::ExchangeEngine::addressChanged, this, [&](int) {
+        m_progress.update(++tried);
+        if (tried >= 256) {
+            m_error = QStringLiteral("no meter answered at any address");
+            m_failure = ExitLink;
+        }
+    });
+    const auto c2 = connect(&m_dispatcher, &meter::ResponseDispatcher::responseAccepted, this,
+                            [&] { answered = !m_engine.AddressSearch(); });
+    const auto c3 = connect(&m_dispatcher, &meter::ResponseDispatcher::responseFailed, this,
+                            [&] { answered = !m_engine.AddressSearch(); });
+    const qint64 limit = 257LL * (m_options.timeout + 150) + 5000;
+    const int result = runUntil([&] { return answered; }, limit);
+    m_progress.finish();
+    disconnect(c1);
+    disconnect(c2);
+    disconnect(c3);
+    return result;
+}
+
+} // namespace kelvar::cli

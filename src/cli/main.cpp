@@ -1,0 +1,14 @@
+// kelvar517-cli: the command-line companion of the Kelvar 517 programming tool.
+
+#include "cli/Commands.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Kelvar"));
+    QCoreApplication::setApplicationName(QStringLiteral("kelvar517-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.2"));
+    return kelvar::cli::run(QCoreApplication::arguments());
+}

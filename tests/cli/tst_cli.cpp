@@ -1,0 +1,443 @@
+// kelvar517-cli end to end: the program runs as a process against the
+// simulated meter on a pseudo-terminal, in both protocol types, and what it
+// prints, its exit code and the meter's state afterwards are checked.
+
+#include "TestUtil.h"
+#include "cli/Progress.h"
+#include "common/TextFormat.h"
+#include "link/Catalogue.h"
+#include "meter/MeterInfo.h"
+#include "metersim/MeterServer.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kelvar;
+
+namespace {
+
+struct Result {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+const char *const EverySetting = "protocol = %1\n"
+                                 "address = 56\n"
+                                 "baud = 19200\n"
+                                 "parity = even\n"
+                                 "clock = workstation\n"
+                                 "summer_time = yes\n"
+                                 "billing_day = 25\n"
+                                 "billing_hour = 17\n"
+                                 "display = billing, power, phases\n"
+                                 "peak_minutes = 60\n"
+                                 "penalty_seconds = 45\n"
+                                 "description = \"Щит 2, подъезд 4\"\n"
+                                 "password = 4242\n"
+                                 "number = 123456\n"
+                                 "reset_schedule = yes\n";
+
+class CliRig
+{
+public:
+    explicit CliRig(link::Protocol protocol, quint8 address = 3)
+    {
+        server.updateState([&](sim::MeterState &s) {
+            s.protocol = protocol;
+            s.address = address;
+            s.parity = protocol == link::Protocol::Modbus ? 1 : 0;
+        });
+    }
+
+    bool start()
+    {
+        QString error;
+        if (!server.start(&error)) {
+            qWarning() << error;
+            return false;
+        }
+        return true;
+    }
+
+    // The link options that reach the meter as it is now.
+    QStringList link() const
+    {
+        const sim::MeterState s = server.state();
+        return {QStringLiteral("--port"), server.devicePath(),
+                QStringLiteral("--protocol"), s.protocol == link::Protocol::Modbus ? "modbus" : "rs485",
+                QStringLiteral("--address"), QString::number(s.address),
+                QStringLiteral("--parity"), QStringList{"none", "even", "odd"}.at(s.parity),
+                QStringLiteral("--baud"), QString::number(link::baudRate(s.baudIndex)),
+                QStringLiteral("--timeout"), QStringLiteral("300")};
+    }
+
+    Result run(const QStringList &args)
+    {
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        p.start(QStringLiteral(KELVAR_CLI_PATH), args);
+        Result r;
+        if (!p.waitForFinished(120000)) {
+            p.kill();
+            p.waitForFinished();
+            return r;
+        }
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    QString writeFile(const QString &name, const QString &text)
+    {
+        QFile f(dir.filePath(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(text.toUtf8());
+        return f.fileName();
+    }
+
+    QList<int> receivedCodes() const
+    {
+        QList<int> codes;
+        for (const QByteArray &r : server.receivedRequests())
+            codes << quint8(r.at(0));
+        return codes;
+    }
+
+    sim::MeterServer server;
+    QTemporaryDir dir;
+};
+
+// "key: state" lines of a comparison, as a map.
+QMap<QString, QString> comparison(const QString &out)
+{
+    QMap<QString, QString> rows;
+    for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        rows.insert(line.section(QStringLiteral(": "), 0, 0), line.section(QStringLiteral(": "), 1));
+    return rows;
+}
+
+const QList<int> WriteCodes{2, 3, 5, 9, 11, 14, 31, 35, 36, 39, 41, 49, 79};
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+private slots:
+    void protocols_data()
+    {
+        QTest::addColumn<int>("protocol");
+        QTest::newRow("Rs-485") << int(link::Protocol::Rs485);
+        QTest::newRow("MODBUS") << int(link::Protocol::Modbus);
+    }
+
+    void info_data() { protocols_data(); }
+    void info()
+    {
+        QFETCH(int, protocol);
+        CliRig rig{link::Protocol(protocol)};
+        rig.server.updateState([](sim::MeterState &s) {
+            s.serialNumber = 4711;
+            s.displayMask = 0x21;
+            s.integrationMinutes = 15;
+            s.averagingSeconds = 33;
+            s.temperature = -7;
+            s.summerTime = true;
+            s.description = text::toCp1251(QStringLiteral("Подстанция 3")).leftJustified(48, '\0');
+            s.calibrationDate = 86400 * 366;
+        });
+        QVERIFY(rig.start());
+        // Billing day and hour are set once the meter's history exists.
+        rig.server.updateState([](sim::MeterState &s) {
+            s.billingDay = 12;
+            s.billingHour = 7;
+        });
+
+        const Result json = rig.run(QStringList{"info", "--json"} + rig.link());
+        QVERIFY2(json.code == 0, qPrintable(json.err));
+        const QJsonObject j = QJsonDocument::fromJson(json.out.toUtf8()).object();
+        const sim::MeterState s = rig.server.state();
+        QCOMPARE(j["modelCode"].toInt(), int(s.modelCode));
+        QCOMPARE(j["version"].toString(), QStringLiteral("%1.%2").arg(s.versionMajor).arg(s.versionMinor));
+        QCOMPARE(j["number"].toInt(), 4711);
+        QCOMPARE(j["billingDay"].toInt(), 12);
+        QCOMPARE(j["billingHour"].toInt(), 7);
+        QCOMPARE(j["displayMask"].toInt(), 0x21);
+        QCOMPARE(j["peakIntegrationMinutes"].toInt(), 15);
+        QCOMPARE(j["penaltyIntegrationSeconds"].toInt(), 33);
+        QCOMPARE(j["temperature"].toInt(), -7);
+        QCOMPARE(j["summerTime"].toBool(), true);
+        QCOMPARE(j["timeNotSet"].toBool(), false);
+        QCOMPARE(j["description"].toString(), QStringLiteral("Подстанция 3"));
+        QCOMPARE(j["calibrated"].toString(), QStringLiteral("2001-01-01T00:00:00"));
+        QCOMPARE(j["scheduleChecksum"].toInt(), int(s.scheduleChecksum()));
+        QCOMPARE(j["corrections"].toInt(), int(s.corrections));
+        QCOMPARE(j["loadPowerW"].toDouble(), s.loadKw * 1000);
+        const QDateTime clock = QDateTime::fromString(j["clock"].toString(), Qt::ISODate);
+        QVERIFY(qAbs(clock.secsTo(QDateTime::currentDateTime().addSecs(s.clockOffset))) <= 3);
+        // Readings grow while the meter runs: the tariffs add up to the total,
+        // and each lies at or below the meter's count now.
+        const QJsonArray tariffs = j["tariffsKWh"].toArray();
+        QCOMPARE(tariffs.size(), 3);
+        double sum = 0;
+        for (int i = 0; i < 3; ++i) {
+            sum += tariffs[i].toDouble();
+            QVERIFY(tariffs[i].toDouble() <= s.tariffCounts[i] / 4000.0 + 1e-9);
+            QVERIFY(tariffs[i].toDouble() >= s.tariffCounts[i] / 4000.0 - 1.0);
+        }
+        QCOMPARE(qRound64(j["totalKWh"].toDouble() * 4000), qRound64(sum * 4000));
+        const QJsonObject l = j["link"].toObject();
+        QCOMPARE(l["address"].toInt(), 3);
+        QCOMPARE(l["protocol"].toString(), protocol ? QStringLiteral("modbus") : QStringLiteral("rs485"));
+        QCOMPARE(l["parity"].toString(), protocol ? QStringLiteral("even") : QStringLiteral("none"));
+
+        // The text form: the rows of the information tab, caption and value.
+        const Result text = rig.run(QStringList{"info"} + rig.link());
+        QVERIFY2(text.code == 0, qPrintable(text.err));
+        const QStringList lines = text.out.split(QLatin1Char('\n'));
+        QCOMPARE(lines.mid(0, 5), (QStringList{"Тип: Kelvar 517.01", "Заводской номер: 004711", "Версия ПО: 1.5",
+                                               "Откалиброван: " + text::dateTime(QDateTime(QDate(2001, 1, 1), QTime())),
+                                               "Описание: Подстанция 3"}));
+        for (const QString &row : {QStringLiteral("Расчетный день: 12"), QStringLiteral("Температура: -7"),
+                                   QStringLiteral("Автопереход на летнее время: да"),
+                                   QStringLiteral("Время интегрирования пиковой мощности Pинт, мин.: 15"),
+                                   QStringLiteral("Текущая мощность, Вт: ") + text::fixed(1200, 1),
+                                   QStringLiteral("  [x] суммарные показания"),
+                                   QStringLiteral("  [ ] показания на РДЧ "),
+                                   QStringLiteral("  [x] фазные значения потребления")})
+            QVERIFY2(lines.contains(row), qPrintable(row));
+        // 21 rows in each table, the spacer rows empty, and the display items.
+        QCOMPARE(lines.size(), 21 + 1 + 21 + 1 + 7 + 1);
+        // Neither run wrote anything.
+        for (int code : rig.receivedCodes())
+            QVERIFY(!WriteCodes.contains(code));
+    }
+
+    void writeEverything_data() { protocols_data(); }
+    void writeEverything()
+    {
+        QFETCH(int, protocol);
+        CliRig rig{link::Protocol(protocol)};
+        QVERIFY(rig.start());
+        const QString tpl = rig.writeFile("t.ini", QString::fromUtf8(EverySetting).arg(protocol ? "rs485" : "modbus"));
+
+        const Result r = rig.run(QStringList{"write", "--template", tpl} + rig.link());
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        // No progress bar when standard error is not a terminal.
+        QCOMPARE(r.err, QString());
+        QMap<QString, QString> rows = comparison(r.out);
+        QCOMPARE(rows.size(), protocol ? 14 : 15); // parity only with "MODBUS"
+        rows.remove("password");
+        rows.remove("reset_schedule");
+        for (auto it = rows.cbegin(); it != rows.cend(); ++it)
+            QVERIFY2(it.value() == "ok", qPrintable(it.key() + ": " + it.value()));
+
+        const sim::MeterState s = rig.server.state();
+        QCOMPARE(s.protocol, protocol ? link::Protocol::Rs485 : link::Protocol::Modbus);
+        QCOMPARE(s.address, quint8(56));
+        QCOMPARE(s.baudIndex, 2);
+        if (!protocol)
+            QCOMPARE(s.parity, 1);
+        QVERIFY(s.summerTime);
+        QVERIFY(qAbs(s.clockOffset) <= 2);
+        QCOMPARE(s.billingDay, 25);
+        QCOMPARE(s.billingHour, 17);
+        QCOMPARE(s.displayMask, quint8(0x2A));
+        QCOMPARE(s.integrationMinutes, 60);
+        QCOMPARE(s.averagingSeconds, 45);
+        QCOMPARE(s.description, text::toCp1251(QStringLiteral("Щит 2, подъезд 4")).leftJustified(48, '\0'));
+        QCOMPARE(s.password, quint16(4242));
+        QCOMPARE(s.serialNumber, 123456u);
+        for (const QByteArray &zone : s.zones)
+            QVERIFY(zone.isEmpty() || zone == QByteArray(zone.size(), '\0'));
+
+        // The same template compared with the meter now: all the same.
+        const Result again = rig.run(QStringList{"compare", "--template", tpl} + rig.link());
+        QVERIFY2(again.code == 0, qPrintable(again.out + again.err));
+        QCOMPARE(comparison(again.out), comparison(r.out));
+    }
+
+    void wrongPassword_data() { protocols_data(); }
+    void wrongPassword()
+    {
+        QFETCH(int, protocol);
+        CliRig rig{link::Protocol(protocol)};
+        rig.server.updateState([](sim::MeterState &s) { s.password = 7; });
+        QVERIFY(rig.start());
+        const sim::MeterState before = rig.server.state();
+        const QString tpl = rig.writeFile("t.ini", "billing_day = 5\nbilling_hour = 6\ndescription = x\n");
+
+        const Result r = rig.run(QStringList{"write", "--template", tpl, "--password", "8"} + rig.link());
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("Ошибка: Нет доступа для записи (ввод пароля)")), qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        // The refused password request is the last thing the meter was asked to change.
+        const QList<int> codes = rig.receivedCodes();
+        const qsizetype refused = codes.indexOf(link::fn::Password);
+        QVERIFY(refused >= 0);
+        for (int code : codes.mid(refused + 1))
+            QVERIFY2(!WriteCodes.contains(code) && code != link::fn::Password, qPrintable(QString::number(code)));
+        QCOMPARE(rig.server.state().billingDay, before.billingDay);
+        QCOMPARE(rig.server.state().description, before.description);
+
+        // An access password that is not a number is refused before anything is sent.
+        rig.server.clearReceived();
+        const Result bad = rig.run(QStringList{"write", "--template", tpl, "--password", "x"} + rig.link());
+        QCOMPARE(bad.code, 3);
+        QVERIFY(!rig.receivedCodes().contains(link::fn::Password));
+    }
+
+    // A template the program cannot use stops it before the port is opened.
+    void badTemplate_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("write, unknown key") << "write" << "billing_day = 1\nbilling_hour = 2\nbiling_day = 3\n"
+                                            << "t.ini:3: biling_day: unknown key";
+        QTest::newRow("write, out of range") << "write" << "\npeak_minutes = 61\npenalty_seconds = 5\n"
+                                             << "t.ini:2: peak_minutes:";
+        QTest::newRow("write, unreadable") << "write" << QString() << "t.ini: cannot be read";
+        QTest::newRow("compare, out of range") << "compare" << "number = 200000\n" << "t.ini:1: number:";
+    }
+    void badTemplate()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        CliRig rig{link::Protocol::Rs485};
+        QVERIFY(rig.start());
+        const QString tpl = text.isNull() ? rig.dir.filePath("t.ini") : rig.writeFile("t.ini", text);
+        const Result r = rig.run(QStringList{command, "--template", tpl} + rig.link());
+        QCOMPARE(r.code, 3);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QVERIFY(rig.server.receivedRequests().isEmpty());
+    }
+
+    void compareNamesChanges_data() { protocols_data(); }
+    void compareNamesChanges()
+    {
+        QFETCH(int, protocol);
+        CliRig rig{link::Protocol(protocol)};
+        QVERIFY(rig.start());
+        const QString tpl = rig.writeFile(
+            "t.ini", QString::fromUtf8(EverySetting).arg(protocol ? "modbus" : "rs485").replace("address = 56", "address = 3"));
+        // Written through the same link, so that only the meter's own changes differ later.
+        const Result written = rig.run(QStringList{"write", "--template", tpl} + rig.link());
+        QVERIFY2(written.code == 0, qPrintable(written.out + written.err));
+
+        // Behind the program's back.
+        rig.server.updateState([](sim::MeterState &s) {
+            s.billingHour = 3;
+            s.displayMask = 0x01;
+            s.description = text::toCp1251(QStringLiteral("чужой")).leftJustified(48, '\0');
+            s.clockOffset = -3600;
+        });
+        const Result r = rig.run(QStringList{"compare", "--template", tpl} + rig.link());
+        QCOMPARE(r.code, 1);
+        const QMap<QString, QString> rows = comparison(r.out);
+        QStringList changed;
+        for (auto it = rows.cbegin(); it != rows.cend(); ++it) {
+            if (it.value().startsWith("differs"))
+                changed << it.key();
+        }
+        QCOMPARE(changed, (QStringList{"billing_hour", "clock", "description", "display"}));
+        QCOMPARE(rows.value("billing_hour"), QStringLiteral("differs: meter 3, template 17"));
+        QCOMPARE(rows.value("display"), QStringLiteral("differs: meter total, template billing, power, phases"));
+        QCOMPARE(rows.value("description"), QStringLiteral("differs: meter чужой, template Щит 2, подъезд 4"));
+        // Comparing wrote nothing.
+        rig.server.clearReceived();
+        QCOMPARE(rig.run(QStringList{"compare", "--template", tpl} + rig.link()).code, 1);
+        for (int code : rig.receivedCodes())
+            QVERIFY(!WriteCodes.contains(code) && code != link::fn::Password);
+    }
+
+    void findAddress_data() { protocols_data(); }
+    void findAddress()
+    {
+        QFETCH(int, protocol);
+        CliRig rig{link::Protocol(protocol), 9};
+        QVERIFY(rig.start());
+        QStringList args = QStringList{"find-address", "--from", "6"} + rig.link();
+        args[args.indexOf("--timeout") + 1] = "200";
+        const Result r = rig.run(args);
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(r.out, QStringLiteral("9\n"));
+    }
+
+    void linkFailures()
+    {
+        CliRig rig{link::Protocol::Rs485, 9};
+        QVERIFY(rig.start());
+        // Nothing answers at address 8: six time-outs in a row.
+        QStringList args = QStringList{"info"} + rig.link();
+        args[args.indexOf("--address") + 1] = "8";
+        Result r = rig.run(args);
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.contains("does not answer"), qPrintable(r.err));
+        r = rig.run({"info", "--port", rig.dir.filePath("no-such-port")});
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("Ошибка открытия порта")), qPrintable(r.err));
+    }
+
+    void usage_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no command") << QStringList{} << 3 << "Commands:";
+        QTest::newRow("general help") << QStringList{"--help"} << 0 << "find-address [--from N]";
+        QTest::newRow("unknown command") << QStringList{"erase", "--port", "x"} << 3 << "unknown command \"erase\"";
+        QTest::newRow("write help") << QStringList{"write", "--help"} << 0 << "--template <FILE>";
+        QTest::newRow("info help") << QStringList{"--port", "x", "info", "-h"} << 0 << "--json";
+        QTest::newRow("no port") << QStringList{"info"} << 3 << "--port is needed";
+        QTest::newRow("bad protocol") << QStringList{"info", "--port", "x", "--protocol", "rs232"} << 3 << "--protocol:";
+        QTest::newRow("bad baud") << QStringList{"info", "--port", "x", "--baud", "1200"} << 3 << "--baud:";
+        QTest::newRow("bad address") << QStringList{"info", "--port", "x", "--address", "256"} << 3 << "--address:";
+        QTest::newRow("bad time-out") << QStringList{"info", "--port", "x", "--timeout", "50"} << 3 << "--timeout:";
+        QTest::newRow("unknown option") << QStringList{"info", "--port", "x", "--colour"} << 3 << "colour";
+        QTest::newRow("no template") << QStringList{"compare", "--port", "x"} << 3 << "--template FILE is needed";
+        QTest::newRow("stray argument") << QStringList{"info", "more", "--port", "x"} << 3 << "\"more\"";
+        QTest::newRow("bad from") << QStringList{"find-address", "--port", "x", "--from", "-1"} << 3 << "--from:";
+    }
+    void usage()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        CliRig rig{link::Protocol::Rs485};
+        const Result r = rig.run(args);
+        QCOMPARE(r.code, code);
+        QVERIFY2((code ? r.err : r.out).contains(message), qPrintable(r.out + r.err));
+    }
+
+    void progressLine_data()
+    {
+        QTest::addColumn<int>("done");
+        QTest::addColumn<int>("total");
+        QTest::addColumn<qint64>("ms");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("start") << 0 << 16 << qint64(0) << "reading [........] 0/16";
+        QTest::newRow("half") << 8 << 16 << qint64(2000) << "reading [####....] 8/16  4.0 req/s  0:02 left";
+        QTest::newRow("long search") << 64 << 256 << qint64(32000)
+                                     << "reading [##......] 64/256  2.0 req/s  1:36 left";
+        QTest::newRow("done") << 16 << 16 << qint64(1000) << "reading [########] 16/16  16.0 req/s  0:00 left";
+    }
+    void progressLine()
+    {
+        QFETCH(int, done);
+        QFETCH(int, total);
+        QFETCH(qint64, ms);
+        QFETCH(QString, line);
+        QCOMPARE(cli::Progress::line(QStringLiteral("reading"), done, total, ms, 8), line);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
