@@ -2,12 +2,16 @@
 
 #include "cli/Progress.h"
 #include "cli/Session.h"
+#include "export/GridExport.h"
+#include "journals/Journal.h"
 #include "link/Catalogue.h"
 #include "link/ExchangeEngine.h"
 #include "meter/MeterInfo.h"
 #include "meter/MeterRead.h"
 
 #include <QCommandLineParser>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTextStream>
@@ -69,6 +73,16 @@ struct Options {
                                     QStringLiteral("FILE")};
     QCommandLineOption from{QStringLiteral("from"), QStringLiteral("The first address to try, 0..255 (default 0)."),
                             QStringLiteral("N"), QStringLiteral("0")};
+    QCommandLineOption year{QStringLiteral("year"), QStringLiteral("Yearly and daily journals: the year (default this year)."),
+                            QStringLiteral("Y")};
+    QCommandLineOption month{QStringLiteral("month"), QStringLiteral("Daily journal: the month, 1..12 (default this month)."),
+                             QStringLiteral("M")};
+    QCommandLineOption date{QStringLiteral("date"), QStringLiteral("Load profile: the day (default today)."),
+                            QStringLiteral("YYYY-MM-DD")};
+    QCommandLineOption outFile{QStringLiteral("out"),
+                               QStringLiteral("The file to write: .xls, .xlsx or .csv by its extension; - for CSV "
+                                              "on standard output."),
+                               QStringLiteral("FILE")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
 
     QList<QCommandLineOption> link() const { return {port, protocol, parity, baud, address, timeout, password, trace}; }
@@ -237,6 +251,60 @@ int findAddressCommand(const QCommandLineParser &p, const Options &o, const Link
     return ExitOk;
 }
 
+const QStringList &journalNames()
+{
+    static const QStringList names{QStringLiteral("yearly"), QStringLiteral("daily"), QStringLiteral("profile"),
+                                   QStringLiteral("settings"), QStringLiteral("power")};
+    return names;
+}
+
+int journalCommand(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
+{
+    const QString name = p.positionalArguments().value(1);
+    const int index = journalNames().indexOf(name);
+    if (index < 0 || p.positionalArguments().size() != 2)
+        throw UsageError{QStringLiteral("which journal: one of %1").arg(journalNames().join(QStringLiteral(", ")))};
+    const auto kind = static_cast<journals::JournalKind>(index);
+    const QDate today = QDate::currentDate();
+    journals::JournalParams params;
+    params.year = p.isSet(o.year) ? integerOption(p, o.year, 2000, 2099) : today.year();
+    params.monthIndex = (p.isSet(o.month) ? integerOption(p, o.month, 1, 12) : today.month()) - 1;
+    params.date = p.isSet(o.date) ? QDate::fromString(p.value(o.date), Qt::ISODate) : today;
+    if (!params.date.isValid() || params.date.year() < 2000 || params.date.year() > 2099)
+        throw UsageError{QStringLiteral("--date: \"%1\" is not a day YYYY-MM-DD in 2000..2099").arg(p.value(o.date))};
+    const QString target = p.value(o.outFile);
+    if (target.isEmpty())
+        throw UsageError{QStringLiteral("--out FILE is needed (- for CSV on standard output)")};
+
+    Run run(p, o, link);
+    if (const int result = run.connectAndRead())
+        return run.fail(result);
+    if (const int result = run.session.readJournal(kind, params))
+        return run.fail(result);
+
+    // The grid and title of the window's export: the list's captions and rows.
+    const journals::JournalTable &table = run.session.journals().table(kind);
+    const exporting::TextGrid grid = exporting::makeGrid(journals::journalCaptions(kind), table.rows());
+    // The export's journals are listed in the same order as the owner's.
+    const QString title = exporting::exportTitle(static_cast<exporting::JournalKind>(index), table.meterNumber());
+    QTemporaryDir dir;
+    const QString path = target == QStringLiteral("-") ? dir.filePath(QStringLiteral("journal.csv")) : target;
+    QString error;
+    if (!exporting::exportGrid(grid, title, path, exporting::formatForPath(path), &error)) {
+        err() << path << QStringLiteral(": ") << error << Qt::endl;
+        return ExitUsage;
+    }
+    if (target == QStringLiteral("-")) {
+        QFile csv(path);
+        if (!csv.open(QIODevice::ReadOnly))
+            return ExitUsage;
+        out().flush();
+        std::fwrite(csv.readAll().constData(), 1, static_cast<size_t>(csv.size()), stdout);
+        std::fflush(stdout);
+    }
+    return ExitOk;
+}
+
 const QList<Command> &commands(const Options &o)
 {
     static const QList<Command> list{
@@ -256,6 +324,12 @@ const QList<Command> &commands(const Options &o)
          QStringLiteral("Tries one address after the other (one time-out each) until a meter answers, "
                         "and prints its address."),
          {o.from}, &findAddressCommand},
+        {QStringLiteral("journal"),
+         QStringLiteral("journal yearly|daily|profile|settings|power [--year Y] [--month M] [--date YYYY-MM-DD] --out FILE"),
+         QStringLiteral("Reads one journal of the meter and writes its list as the window exports it (.xls, .xlsx "
+                        "or .csv by the file's extension; - writes CSV to standard output). The file is written "
+                        "whole or not at all."),
+         {o.year, o.month, o.date, o.outFile}, &journalCommand},
     };
     return list;
 }
@@ -280,7 +354,8 @@ QString generalHelp(const Options &o)
 QString findCommand(const QStringList &args, const Options &o)
 {
     QStringList valued;
-    for (const QCommandLineOption &option : o.link() + QList<QCommandLineOption>{o.templateFile, o.from}) {
+    for (const QCommandLineOption &option :
+         o.link() + QList<QCommandLineOption>{o.templateFile, o.from, o.year, o.month, o.date, o.outFile}) {
         if (!option.valueName().isEmpty())
             valued << option.names();
     }
@@ -381,7 +456,7 @@ int run(const QStringList &arguments)
                   << QLatin1Char('\n') << exitCodesText();
             return ExitOk;
         }
-        if (parser.positionalArguments().size() != 1)
+        if (parser.positionalArguments().size() != 1 && command->name != QStringLiteral("journal"))
             throw UsageError{QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().value(1))};
         const LinkOptions link = linkOptions(parser, o);
         return command->run(parser, o, link);

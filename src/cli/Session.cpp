@@ -177,4 +177,37 @@ int Session::findAddress(int from)
     return result;
 }
 
+int Session::readJournal(journals::JournalKind kind, const journals::JournalParams &params)
+{
+    m_meterErrors.clear();
+    bool ended = false;
+    bool ok = false;
+    QString why;
+    const auto c1 = connect(&m_journals, &journals::JournalOwner::finished, this,
+                            [&](journals::JournalKind, bool done, const QString &error) {
+                                ended = true;
+                                ok = done;
+                                why = error;
+                            });
+    const auto c2 = connect(&m_journals, &journals::JournalOwner::progress, this,
+                            [this](journals::JournalKind, int value, int) { m_progress.update(value); });
+    int result = ExitOk;
+    if (!m_journals.startRead(kind, params)) {
+        m_error = QStringLiteral("the journal cannot be read now");
+        result = ExitLink;
+    } else {
+        const int requests = m_journals.progressMaximum();
+        m_progress.begin(QStringLiteral("reading"), requests);
+        result = runUntil([&] { return ended; }, 3LL * (requests + 1) * (m_options.timeout + 150) + 5000);
+        m_progress.finish();
+        if (result == ExitOk && !ok) {
+            m_error = why;
+            result = m_meterErrors.isEmpty() ? ExitLink : ExitRefused;
+        }
+    }
+    disconnect(c1);
+    disconnect(c2);
+    return result;
+}
+
 } // namespace kelvar::cli

@@ -7,6 +7,7 @@
 
 #include "cli/Progress.h"
 #include "db/OperationLog.h"
+#include "journals/JournalOwner.h"
 #include "link/ExchangeEngine.h"
 #include "link/QSerialPortChannel.h"
 #include "meter/MeterInfo.h"
@@ -61,6 +62,10 @@ public:
     // Searches the meter's address from `from` on; the address found is engine().address().
     int findAddress(int from);
 
+    // Reads a journal into journals().table(kind).
+    int readJournal(journals::JournalKind kind, const journals::JournalParams &params);
+    const journals::JournalOwner &journals() const { return m_journals; }
+
     // When the clock was written: the workstation time of its confirmation.
     QDateTime clockWrittenAt() const { return m_clockWrittenAt; }
 
@@ -79,6 +84,7 @@ private:
     db::OperationLog m_log;
     meter::SettingsOwner m_settings;
     meter::PollCycleWatch m_watch{m_dispatcher, m_info};
+    journals::JournalOwner m_journals{m_engine, m_dispatcher, m_state};
 
     QString m_error;
     int m_failure = ExitOk;       // set by a handler: ends the running step

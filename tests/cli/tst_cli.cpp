@@ -6,6 +6,7 @@
 #include "cli/Progress.h"
 #include "common/TextFormat.h"
 #include "link/Catalogue.h"
+#include "journals/Journal.h"
 #include "meter/MeterInfo.h"
 #include "metersim/MeterServer.h"
 
@@ -371,6 +372,48 @@ private slots:
         QCOMPARE(r.out, QStringLiteral("9\n"));
     }
 
+    // The settings journal to a workbook, read back by an independent reader,
+    // and the same list as CSV on standard output.
+    void journalExport_data() { protocols_data(); }
+    void journalExport()
+    {
+        QFETCH(int, protocol);
+        CliRig rig{link::Protocol(protocol)};
+        QVERIFY(rig.start());
+        const QString xls = rig.dir.filePath("settings.xls");
+        const Result r = rig.run(QStringList{"journal", "settings", "--out", xls} + rig.link());
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        const qsizetype entries = rig.server.state().settingsJournal.size();
+        QVERIFY(entries > 0);
+
+        QProcess py;
+        py.start(QStringLiteral("/usr/bin/python3"),
+                 {"-c", "import sys, xlrd\n"
+                        "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
+                        "for r in range(s.nrows):\n"
+                        "    print('\\t'.join(str(c.value) for c in s.row(r)))\n",
+                  xls});
+        QVERIFY(py.waitForFinished(60000));
+        QCOMPARE(py.exitCode(), 0);
+        const QStringList rows = QString::fromUtf8(py.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(rows.value(0).startsWith(QStringLiteral("Счетчик № 0")), qPrintable(rows.value(0)));
+        QCOMPARE(rows.value(1).split('\t'), journals::journalCaptions(journals::JournalKind::Settings));
+        QCOMPARE(rows.size() - 2, entries);
+
+        const Result csv = rig.run(QStringList{"journal", "settings", "--out", "-"} + rig.link());
+        QVERIFY2(csv.code == 0, qPrintable(csv.err));
+        QCOMPARE(csv.out.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).size(), rows.size());
+        // The workbook's cells as texts are the CSV's fields.
+        const QStringList firstCsv = csv.out.split(QStringLiteral("\r\n")).value(2).split(QRegularExpression("[;,]"));
+        QCOMPARE(firstCsv.value(0).remove('"'), rows.value(2).split('\t').value(0));
+
+        // A journal that cannot be read leaves no file behind.
+        QStringList args = QStringList{"journal", "daily", "--out", rig.dir.filePath("d.xls")} + rig.link();
+        args[args.indexOf("--address") + 1] = "200";
+        QCOMPARE(rig.run(args).code, 2);
+        QVERIFY(!QFile::exists(rig.dir.filePath("d.xls")));
+    }
+
     void linkFailures()
     {
         CliRig rig{link::Protocol::Rs485, 9};
@@ -404,6 +447,10 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"info", "--port", "x", "--colour"} << 3 << "colour";
         QTest::newRow("no template") << QStringList{"compare", "--port", "x"} << 3 << "--template FILE is needed";
         QTest::newRow("stray argument") << QStringList{"info", "more", "--port", "x"} << 3 << "\"more\"";
+        QTest::newRow("journal help") << QStringList{"journal", "--help"} << 0 << "--date <YYYY-MM-DD>";
+        QTest::newRow("which journal") << QStringList{"journal", "hourly", "--port", "x", "--out", "-"} << 3 << "which journal";
+        QTest::newRow("journal without out") << QStringList{"journal", "power", "--port", "x"} << 3 << "--out FILE";
+        QTest::newRow("bad month") << QStringList{"journal", "daily", "--port", "x", "--month", "13", "--out", "-"} << 3 << "--month:";
         QTest::newRow("bad from") << QStringList{"find-address", "--port", "x", "--from", "-1"} << 3 << "--from:";
     }
     void usage()
