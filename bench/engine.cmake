@@ -2,5 +2,5 @@
 if(TARGET metersim)
   add_executable(bench_engine ${CMAKE_CURRENT_LIST_DIR}/engine/bench_engine.cpp)
   target_link_libraries(bench_engine PRIVATE kelvar_core metersim)
-  target_include_directories(bench_engine PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_include_directories(bench_engine PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_CURRENT_LIST_DIR})
 endif()

@@ -1,14 +1,20 @@
 // Reads the 256 settings-journal records from the simulated meter over a
-// pseudo-terminal with wire-time emulation, at each baud rate and in both
-// protocol types, and prints per run: the total time, the wire-time limit,
-// the share of the 50 ms send tick, and the engine's own time per exchange
-// (the CPU time of its receive and send handlers, measured around the channel
-// calls, port system calls included; and the same handlers by the clock).
+// pseudo-terminal with wire-time emulation, at each baud rate, in both
+// protocol types and with the request pause at 50 ms (the default send tick)
+// and at 0, and prints per run: the total time, the wire-time limit, L (the
+// wire-time limit plus one silent interval per request, the least any
+// engine can take) and the total as a multiple of L, the share of the wait
+// between an accepted response and the next send, and the engine's own time
+// per exchange (the CPU time of its receive and send handlers, measured
+// around the channel calls, port system calls included; and the same
+// handlers by the clock).
 //
-//   bench_engine [--count N] [--turnaround MS]
+//   bench_engine [--count N] [--turnaround MS] [--pause MS]...
 
+#include "ForwardingChannel.h"
 #include "link/Catalogue.h"
 #include "link/ExchangeEngine.h"
+#include "link/LinkPacing.h"
 #include "link/QSerialPortChannel.h"
 #include "meter/ResponseDispatcher.h"
 #include "metersim/MeterServer.h"
@@ -22,7 +28,6 @@
 #include <ctime>
 
 using namespace kelvar;
-using link::Parity;
 using link::Protocol;
 
 namespace {
@@ -39,11 +44,11 @@ qint64 threadCpuNs()
 // A channel that passes everything to the real one and clocks the engine's
 // handlers: a receive handler runs inside bytesArrived, a send starts with
 // the port being emptied outside a receive and ends with the write.
-class TimingChannel : public link::SerialChannel
+class TimingChannel : public bench::ForwardingChannel
 {
 public:
     explicit TimingChannel(link::SerialChannel &inner)
-        : m_inner(inner)
+        : ForwardingChannel(inner)
     {
         connect(&m_inner, &SerialChannel::bytesArrived, this, [this] {
             QElapsedTimer t;
@@ -62,18 +67,6 @@ public:
     qint64 tickWaitNs = 0; // from the accepted response to the next send
     QElapsedTimer sinceAccepted;
 
-    void setPortName(const QString &name) override { m_inner.setPortName(name); }
-    QString portName() const override { return m_inner.portName(); }
-    bool open() override { return m_inner.open(); }
-    bool close() override { return m_inner.close(); }
-    bool isOpen() const override { return m_inner.isOpen(); }
-    bool setBaudRate(qint32 baud) override { return m_inner.setBaudRate(baud); }
-    qint32 baudRate() const override { return m_inner.baudRate(); }
-    bool setParity(Parity parity) override { return m_inner.setParity(parity); }
-    Parity parity() const override { return m_inner.parity(); }
-    bool setStopBits(int stopBits) override { return m_inner.setStopBits(stopBits); }
-    int stopBits() const override { return m_inner.stopBits(); }
-    bool setRts(bool on) override { return m_inner.setRts(on); }
     bool writeByte(quint8 byte) override { return sent(m_inner.writeByte(byte)); }
     bool write(const QByteArray &bytes) override { return sent(m_inner.write(bytes)); }
     QByteArray readAll() override
@@ -87,7 +80,6 @@ public:
         }
         return m_inner.readAll();
     }
-    QString errorString() const override { return m_inner.errorString(); }
 
 private:
     bool sent(bool ok)
@@ -99,7 +91,6 @@ private:
         }
         return ok;
     }
-    link::SerialChannel &m_inner;
     QElapsedTimer m_send;
     qint64 m_sendCpu = 0;
     bool m_inReceive = false;
@@ -108,6 +99,7 @@ private:
 struct Figures {
     qint64 totalMs = 0;
     qint64 wireUs = 0;
+    qint64 limitUs = 0; // L: wire time plus one silent interval per exchange
     qint64 tickWaitMs = 0;
     double receiveUs = 0; // per exchange
     double sendUs = 0;
@@ -116,7 +108,7 @@ struct Figures {
     int timeouts = 0;
 };
 
-Figures run(Protocol protocol, int baudIndex, int count, int turnaroundMs)
+Figures run(Protocol protocol, int baudIndex, int pause, int count, int turnaroundMs)
 {
     sim::MeterServer meter;
     meter.updateState([&](sim::MeterState &s) {
@@ -140,6 +132,7 @@ Figures run(Protocol protocol, int baudIndex, int count, int turnaroundMs)
     engine.setProtocol(protocol);
     engine.setAddress(1);
     engine.setBaudIndex(baudIndex);
+    engine.setRequestPause(pause);
 
     Figures f;
     QElapsedTimer total;
@@ -186,6 +179,7 @@ Figures run(Protocol protocol, int baudIndex, int count, int turnaroundMs)
     // ones measured from its end.
     f.exchanges = qMax(1, journal - 1);
     f.wireUs = sim::wireTimeUs(lineBytes, link::baudRate(baudIndex)) * f.exchanges / qMax(1, journal);
+    f.limitUs = f.wireUs + f.exchanges * link::silentIntervalUs(link::baudRate(baudIndex), sim::BitsPerCharacter);
     f.tickWaitMs = channel.tickWaitNs / 1000000;
     f.receiveUs = channel.receiveNs / 1000.0 / f.exchanges;
     f.sendUs = channel.sendNs / 1000.0 / f.exchanges;
@@ -204,34 +198,46 @@ int main(int argc, char **argv)
     parser.addHelpOption();
     parser.addOption({"count", "Requests per run (1..256).", "N", "256"});
     parser.addOption({"turnaround", "The meter's pause before each reply, ms.", "MS", "0"});
+    parser.addOption({"pause", "Request pause to measure (repeatable; default 50 and 0).", "MS"});
     parser.process(app);
     const int count = qBound(2, parser.value("count").toInt(), 256);
     const int turnaround = qMax(0, parser.value("turnaround").toInt());
+    QList<int> pauses;
+    for (const QString &value : parser.values("pause"))
+        pauses << qBound(link::MinRequestPause, value.toInt(), link::MaxRequestPause);
+    if (pauses.isEmpty())
+        pauses = {link::DefaultRequestPause, 0};
 
     QTextStream out(stdout);
     out << "Settings journal, " << count << " requests, meter turnaround " << turnaround << " ms, "
         << sim::BitsPerCharacter << " bits per character\n";
     out << "Engine: CPU time of its receive and send handlers per exchange; wall: the same handlers by the clock\n";
-    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10\n")
-               .arg("protocol", -8).arg("baud", 6).arg("total ms", 9).arg("wire ms", 8)
-               .arg("tick share", 11).arg("engine us", 10).arg("(receive", 9).arg("send)", 8).arg("wall us", 8)
-               .arg("time-outs", 10);
-    for (Protocol protocol : {Protocol::Rs485, Protocol::Modbus}) {
-        for (int baudIndex = 0; baudIndex < 4; ++baudIndex) {
-            const Figures f = run(protocol, baudIndex, count, turnaround);
-            const double tickShare = f.totalMs > 0 ? 100.0 * f.tickWaitMs / f.totalMs : 0;
-            out << QStringLiteral("%1 %2 %3 %4 %5% %6 %7 %8 %9 %10\n")
-                       .arg(protocol == Protocol::Rs485 ? "Rs-485" : "MODBUS", -8)
-                       .arg(link::baudRate(baudIndex), 6)
-                       .arg(f.totalMs, 9)
-                       .arg(f.wireUs / 1000.0, 8, 'f', 1)
-                       .arg(tickShare, 10, 'f', 1)
-                       .arg(f.receiveUs + f.sendUs, 10, 'f', 1)
-                       .arg(f.receiveUs, 9, 'f', 1)
-                       .arg(f.sendUs, 8, 'f', 1)
-                       .arg(f.wallUs, 8, 'f', 1)
-                       .arg(f.timeouts, 10);
-            out.flush();
+    out << "L: the wire-time limit plus one silent interval (3.5 characters, 1.75 ms above 19200 baud) per request\n";
+    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13\n")
+               .arg("protocol", -8).arg("baud", 6).arg("pause", 5).arg("total ms", 9).arg("wire ms", 8)
+               .arg("L ms", 8).arg("x L", 6).arg("wait share", 11).arg("engine us", 10).arg("(receive", 9)
+               .arg("send)", 8).arg("wall us", 8).arg("time-outs", 10);
+    for (int pause : std::as_const(pauses)) {
+        for (Protocol protocol : {Protocol::Rs485, Protocol::Modbus}) {
+            for (int baudIndex = 0; baudIndex < 4; ++baudIndex) {
+                const Figures f = run(protocol, baudIndex, pause, count, turnaround);
+                const double waitShare = f.totalMs > 0 ? 100.0 * f.tickWaitMs / f.totalMs : 0;
+                out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8% %9 %10 %11 %12 %13\n")
+                           .arg(protocol == Protocol::Rs485 ? "Rs-485" : "MODBUS", -8)
+                           .arg(link::baudRate(baudIndex), 6)
+                           .arg(pause, 5)
+                           .arg(f.totalMs, 9)
+                           .arg(f.wireUs / 1000.0, 8, 'f', 1)
+                           .arg(f.limitUs / 1000.0, 8, 'f', 1)
+                           .arg(f.limitUs > 0 ? f.totalMs * 1000.0 / f.limitUs : 0, 6, 'f', 2)
+                           .arg(waitShare, 10, 'f', 1)
+                           .arg(f.receiveUs + f.sendUs, 10, 'f', 1)
+                           .arg(f.receiveUs, 9, 'f', 1)
+                           .arg(f.sendUs, 8, 'f', 1)
+                           .arg(f.wallUs, 8, 'f', 1)
+                           .arg(f.timeouts, 10);
+                out.flush();
+            }
         }
     }
     return 0;

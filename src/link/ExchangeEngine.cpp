@@ -1,6 +1,7 @@
 #include "link/ExchangeEngine.h"
 
 #include "link/Catalogue.h"
+#include "link/LinkPacing.h"
 #include "link/QSerialPortChannel.h"
 #include "link/SerialChannel.h"
 
@@ -51,9 +52,12 @@ ExchangeEngine::ExchangeEngine(SerialChannel *channel, QObject *parent)
     setUp(m_timerOut, DefaultTimeout, &ExchangeEngine::TimerOutTimer);
     setUp(m_timerStart, StartInterval, &ExchangeEngine::TimerStartTimer);
     setUp(m_timerShape, ShapeInterval, &ExchangeEngine::TimerShapeTimer);
+    setUp(m_timerReopen, ReopenInterval, &ExchangeEngine::TimerReopenTimer);
 
     connect(m_channel, &SerialChannel::bytesArrived, this, &ExchangeEngine::onBytesArrived);
+    connect(m_channel, &SerialChannel::deviceLost, this, &ExchangeEngine::onDeviceLost, Qt::QueuedConnection);
     m_channel->setBaudRate(baudRate(m_baudIndex));
+    updateSendInterval();
 }
 
 ExchangeEngine::~ExchangeEngine() = default;
@@ -77,17 +81,20 @@ void ExchangeEngine::setProtocol(Protocol protocol)
     m_protocol = protocol;
     m_addressSent = false;
     rebaseQueue(old);
+    updateSendInterval();
 }
 
 void ExchangeEngine::setParityIndex(int index)
 {
     m_parityIndex = qBound(0, index, 2);
+    updateSendInterval();
 }
 
 void ExchangeEngine::setBaudIndex(int index)
 {
     m_baudIndex = qBound(0, index, 3);
     m_channel->setBaudRate(baudRate(m_baudIndex));
+    updateSendInterval();
 }
 
 void ExchangeEngine::setPortName(const QString &name)
@@ -104,6 +111,25 @@ void ExchangeEngine::setTimeout(int milliseconds)
 int ExchangeEngine::timeout() const
 {
     return m_timeout;
+}
+
+void ExchangeEngine::setRequestPause(int milliseconds)
+{
+    m_requestPause = qBound(MinRequestPause, milliseconds, MaxRequestPause);
+    updateSendInterval();
+}
+
+void ExchangeEngine::updateSendInterval()
+{
+    // The frame goes out at space parity in "Rs-485"; "MODBUS" has 2 stop
+    // bits without parity and 1 with.
+    const int bits = m_protocol == Protocol::Rs485 ? bitsPerCharacter(Parity::Space, 1)
+                                                   : bitsPerCharacter(m_parityIndex == 0 ? Parity::None : Parity::Even,
+                                                                      m_parityIndex == 0 ? 2 : 1);
+    const int interval = sendIntervalMs(m_requestPause, baudRate(m_baudIndex), bits);
+    // Setting the interval restarts a running timer: only when it changes.
+    if (interval != m_timerCommand.interval())
+        m_timerCommand.setInterval(interval);
 }
 
 QByteArray ExchangeEngine::currentFrame() const
@@ -182,14 +208,16 @@ void ExchangeEngine::CommandsChange()
     if (!m_queue.isEmpty()) {
         if (m_connected) {
             m_current = m_queue.first();
-            m_timerCommand.start();
+            // With the port lost nothing can be sent; reopening starts afresh.
+            if (!m_portLost)
+                m_timerCommand.start();
         } else {
             clearQueue();
         }
         return;
     }
     m_current.clear();
-    if (!m_connected)
+    if (!m_connected || m_portLost)
         return;
     if (std::exchange(m_settingsWriteActive, false)) {
         showResult(Indicator::Green);
@@ -255,15 +283,37 @@ void ExchangeEngine::TimerCommandTimer()
     } else {
         applyModbusCharacterFormat();
         m_channel->write(m_current);
+        frameWritten();
         if (m_current.size() > 1)
             emit commandSent(CommandName(static_cast<quint8>(m_current[1])));
         traceSent(m_current);
     }
+    m_badCrcCounted = false;
+    const QByteArray frame = currentFrame();
+    m_statistics.requestSent(frame.isEmpty() ? -1 : static_cast<quint8>(frame[0]));
     m_timerOut.start(m_timeout);
+}
+
+void ExchangeEngine::frameWritten()
+{
+    m_sentAt.start();
 }
 
 void ExchangeEngine::repeatRequest()
 {
+    // A meter that finds every try of a request garbled must not hold the
+    // queue for ever: after MaxTries the request fails like any error reply.
+    if (m_resendSerial != m_headSerial) {
+        m_resendSerial = m_headSerial;
+        m_resends = 0;
+    }
+    if (++m_resends >= MaxTries) {
+        const QByteArray frame = currentFrame();
+        AddToProtocol(triesExhaustedLine(frame.isEmpty() ? 0 : static_cast<quint8>(frame[0])));
+        if (!m_queue.isEmpty())
+            AbortQueue();
+        return;
+    }
     m_timerCommand.start();
 }
 
@@ -309,6 +359,7 @@ void ExchangeEngine::VaComm1RxChar()
         m_channel->setParity(Parity::Space);
         m_channel->setRts(true);
         m_channel->write(m_current);
+        frameWritten();
         if (!m_current.isEmpty())
             emit commandSent(CommandName(static_cast<quint8>(m_current[0])));
         traceSent(m_current);
@@ -317,8 +368,15 @@ void ExchangeEngine::VaComm1RxChar()
 
     m_timeoutCount = 0;
     m_buffer += bytes;
-    if (isCompleteRs485(m_buffer))
-        handOver(m_buffer);
+    if (!isCompleteRs485(m_buffer))
+        return;
+    // As in "MODBUS", a reply garbled on the line does not complete: it is
+    // counted and the exchange ends by its time-out.
+    if (!IsFrameCrcValid(m_buffer.left(static_cast<quint8>(m_buffer[1]) + 2))) {
+        noteBadCrc();
+        return;
+    }
+    handOver(m_buffer);
 }
 
 void ExchangeEngine::VaComm1RxChar011()
@@ -333,6 +391,7 @@ void ExchangeEngine::VaComm1RxChar011()
         // A whole frame for another function is the late reply to a request
         // that timed out: it is not this request's answer, which may follow.
         if (!answersCurrentRequest(m_buffer)) {
+            m_statistics.wrongReply();
             m_buffer.remove(0, frameSize);
             continue;
         }
@@ -340,6 +399,16 @@ void ExchangeEngine::VaComm1RxChar011()
         handOver(m_buffer.mid(1, frameSize - 1));
         return;
     }
+    // A whole frame to our address whose CRC fails: a garbled reply.
+    if (m_buffer.size() > 2 && static_cast<quint8>(m_buffer[0]) == m_address
+        && m_buffer.size() >= static_cast<quint8>(m_buffer[2]) + 3)
+        noteBadCrc();
+}
+
+void ExchangeEngine::noteBadCrc()
+{
+    if (!std::exchange(m_badCrcCounted, true))
+        m_statistics.badCrcReply();
 }
 
 bool ExchangeEngine::answersCurrentRequest(const QByteArray &modbusFrame) const
@@ -347,8 +416,25 @@ bool ExchangeEngine::answersCurrentRequest(const QByteArray &modbusFrame) const
     return m_current.size() > 1 && (static_cast<quint8>(modbusFrame[1]) & 0x7F) == static_cast<quint8>(m_current[1]);
 }
 
+void ExchangeEngine::countResponse(const QByteArray &response)
+{
+    const Classification result = classifyResponse(response, m_current, m_protocol);
+    switch (result.kind) {
+    case ResponseKind::Normal:
+        m_statistics.replyAccepted(static_cast<quint8>(response[0]), m_sentAt.nsecsElapsed() / 1000);
+        break;
+    case ResponseKind::ErrorReply:
+        m_statistics.errorReply(result.errorCode);
+        break;
+    case ResponseKind::WrongResponse:
+        m_statistics.wrongReply();
+        break;
+    }
+}
+
 void ExchangeEngine::handOver(const QByteArray &response)
 {
+    countResponse(response);
     if (m_responseHandler) {
         m_responseHandler(response);
         return;
@@ -370,6 +456,7 @@ void ExchangeEngine::TimerOutTimer()
 {
     m_timerOut.stop();
     m_addressSent = false;
+    m_statistics.timeout();
     if (m_addressSearch) {
         setAddress(m_address >= 255 ? 0 : m_address + 1);
         emit addressChanged(m_address);
@@ -410,6 +497,48 @@ void ExchangeEngine::TimerStartTimer()
     AddCommand(request(fn::ReadVersion));
 }
 
+void ExchangeEngine::onDeviceLost()
+{
+    if (!m_connected || m_portLost)
+        return;
+    // The operator did not disconnect: the link stays up and the same port
+    // is opened again every second; what was in flight has failed.
+    m_portLost = true;
+    m_timerOut.stop();
+    m_timerCommand.stop();
+    m_timerStart.stop();
+    m_addressSent = false;
+    m_buffer.clear();
+    m_channel->close();
+    const QString text = portLostText(m_portName);
+    AddToProtocol(QTime::currentTime().toString(QStringLiteral("hh:mm:ss:zzz ")) + text);
+    emit portLostChanged(true, text);
+    AbortQueue();
+    emit EnableControls(false);
+    emit settingActionsEnabled(false);
+    m_timerReopen.start();
+}
+
+void ExchangeEngine::TimerReopenTimer()
+{
+    if (!m_connected || !m_portLost) {
+        m_timerReopen.stop();
+        return;
+    }
+    if (!openChannel())
+        return;
+    m_timerReopen.stop();
+    m_portLost = false;
+    emit portLostChanged(false, {});
+    // A write started while the port was away never reached the meter.
+    if (m_settingsWriteActive || m_scheduleWriteActive)
+        AbortQueue();
+    // Polling restarts from the beginning, as after connecting: it may be
+    // another meter now.
+    emit ResetMeterInfo();
+    m_timerStart.start();
+}
+
 void ExchangeEngine::TimerShapeTimer()
 {
     m_timerShape.stop();
@@ -419,22 +548,28 @@ void ExchangeEngine::TimerShapeTimer()
 
 // --- Actions -----------------------------------------------------------------
 
+bool ExchangeEngine::openChannel()
+{
+    m_channel->setPortName(m_portName);
+    m_channel->setBaudRate(baudRate(m_baudIndex));
+    m_channel->setParity(Parity::None);
+    m_channel->setStopBits(1);
+    return m_channel->open();
+}
+
 bool ExchangeEngine::ActionConnectExecute()
 {
     if (m_connected)
         return true;
     emit statusCleared();
-    m_channel->setPortName(m_portName);
-    m_channel->setBaudRate(baudRate(m_baudIndex));
-    m_channel->setParity(Parity::None);
-    m_channel->setStopBits(1);
-    if (!m_channel->open()) {
+    if (!openChannel()) {
         emit portError(QStringLiteral("Ошибка открытия порта ") + m_portName);
         return false;
     }
     m_connected = true;
     m_addressSent = false;
     m_buffer.clear();
+    m_statistics.reset();
     emit connectionChanged(true);
     emit ResetMeterInfo();
     m_settingsWriteActive = false;
@@ -449,6 +584,9 @@ bool ExchangeEngine::ActionDisconnectExecute()
     m_timerOut.stop();
     m_timerCommand.stop();
     m_timerStart.stop();
+    m_timerReopen.stop();
+    if (std::exchange(m_portLost, false))
+        emit portLostChanged(false, {});
     const bool closed = m_channel->close();
     // The link counts as down before the queue is emptied, so emptying it
     // neither completes a pending write nor starts the poll cycle.
@@ -494,6 +632,7 @@ void ExchangeEngine::switchLinkParameters(int address, int baudIndex, Protocol p
     setBaudIndex(baudIndex);
     m_addressSent = false;
     rebaseQueue(old);
+    updateSendInterval();
     if (m_protocol == Protocol::Modbus && m_channel->isOpen())
         applyModbusCharacterFormat();
     emit linkParametersChanged(m_address, m_baudIndex, m_protocol, m_parityIndex);
@@ -544,6 +683,16 @@ QString ExchangeEngine::receivedLine(const QTime &time, const QByteArray &bytes)
 QString ExchangeEngine::timeoutLine(const QTime &time)
 {
     return time.toString(QStringLiteral("hh:mm:ss:zzz")) + TimeoutText;
+}
+
+QString ExchangeEngine::portLostText(const QString &portName)
+{
+    return QStringLiteral("Порт %1 недоступен, повторное открытие каждую секунду").arg(portName);
+}
+
+QString ExchangeEngine::triesExhaustedLine(int function)
+{
+    return QStringLiteral("Запрос не выполнен после %1 попыток (%2)").arg(MaxTries).arg(CommandName(function));
 }
 
 // --- Ports -------------------------------------------------------------------

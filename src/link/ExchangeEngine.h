@@ -6,7 +6,8 @@
 // dispatcher), which accepts them with RemoveCommand or fails them.
 //
 // Everything runs on one thread, driven by the channel's bytesArrived signal
-// and four timers: TimerCommand (50 ms, sends the head of the queue),
+// and four timers: TimerCommand (the request pause, 50 ms by default, sends
+// the head of the queue),
 // TimerOut (response time-out), TimerStart (100 ms, first request after
 // connecting) and TimerShape (2 s, hides the result indicator).
 //
@@ -14,8 +15,10 @@
 // dialog.
 
 #include "link/Frame.h"
+#include "link/LinkStatistics.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -39,6 +42,11 @@ public:
     static constexpr int CommandInterval = 50;
     static constexpr int StartInterval = 100;
     static constexpr int ShapeInterval = 2000;
+    // A request the meter answers with error 3 (bad checksum) is sent at most
+    // this many times in all, then fails like any other error reply.
+    static constexpr int MaxTries = 3;
+    // While the port is lost, it is opened again this often.
+    static constexpr int ReopenInterval = 1000;
 
     static const QString SettingsWriteFailedText;  // "Во время записи установок ..."
     static const QString ScheduleWriteFailedText;  // "Во время записи тарифного расписания ..."
@@ -65,6 +73,12 @@ public:
     QString portName() const { return m_portName; }
     void setTimeout(int milliseconds);        // SpinTimer: from the next exchange on
     int timeout() const;
+    // The pause between the end of an exchange and the next request, 0..50 ms
+    // (50, the default, is the fixed send tick); never shorter than the line's
+    // silent interval at the current baud rate and character format.
+    void setRequestPause(int milliseconds);
+    int requestPause() const { return m_requestPause; }
+    int sendInterval() const { return m_timerCommand.interval(); } // what the pause gives, in ms
 
     // Start modes.
     void setMasterMode(bool on) { m_masterMode = on; }       // byte trace in the protocol view
@@ -74,6 +88,8 @@ public:
 
     // --- State.
     bool isConnected() const { return m_connected; }
+    // Connected, but the port went away and is being reopened every second.
+    bool portLost() const { return m_portLost; }
     const QList<QByteArray> &queue() const { return m_queue; }
     QByteArray currentRequest() const { return m_current; }   // as sent (address and CRC included)
     QByteArray currentFrame() const;                           // function code, length, data
@@ -91,6 +107,8 @@ public:
     // Counts removals of the head and emptyings of the queue, so a caller can
     // tell whether the request it was handling is still the head.
     quint64 headSerial() const { return m_headSerial; }
+    // What happened on the link since the last connect.
+    const LinkStatistics &statistics() const { return m_statistics; }
 
     // --- Queue operations.
     // Appends a request (function code, length byte, data): in "MODBUS" the
@@ -111,7 +129,9 @@ public:
     // The meter answered (accepted response or error reply): stops TimerOut,
     // enables the setting actions and disables the address search action.
     void meterAnswered();
-    // Sends the head again at the next tick (error code 3).
+    // Sends the head again at the next tick (error code 3); after MaxTries
+    // sends of the same request it fails instead: one protocol line, then the
+    // queue is aborted as for any other error reply.
     void repeatRequest();
     // One line in the protocol view.
     void AddToProtocol(const QString &text);
@@ -137,12 +157,15 @@ public:
     static QString addressLine(const QTime &time, quint8 address);
     static QString receivedLine(const QTime &time, const QByteArray &bytes);
     static QString timeoutLine(const QTime &time);
+    static QString triesExhaustedLine(int function); // the request failed after MaxTries error 3 replies
+    static QString portLostText(const QString &portName);
 
 public slots:
     void TimerCommandTimer();
     void TimerOutTimer();
     void TimerStartTimer();
     void TimerShapeTimer();
+    void TimerReopenTimer(); // while the port is lost: try to open it again
     void VaComm1RxChar();    // receive handler of "Rs-485"
     void VaComm1RxChar011(); // receive handler of "MODBUS"
 
@@ -162,6 +185,9 @@ signals:
     void ResetMeterInfo();
     void timeoutsExceeded();                          // the sixth time-out in a row
     void portError(const QString &message);           // "Ошибка открытия порта COM3", ...
+    // The port went away while connected (status bar); portRestored when it
+    // opened again and polling restarts.
+    void portLostChanged(bool lost, const QString &message);
     void settingsWriteCompleted();                    // production mode records the operation
     void scheduleWriteCompleted();
     void addressChanged(int address);                 // the engine changed SpinAddr itself
@@ -170,6 +196,8 @@ signals:
 private:
     void CommandsChange();
     void onBytesArrived();
+    void onDeviceLost();
+    bool openChannel();
     // Reads and traces what arrived; empty when there is nothing to take
     // (the port is closed, or no response is awaited).
     QByteArray takeArrived();
@@ -177,6 +205,10 @@ private:
     void dropFromQueue(qsizetype count); // the first count requests
     void showResult(Indicator indicator); // Shape1 until TimerShape hides it
     void handOver(const QByteArray &response);
+    void countResponse(const QByteArray &response);
+    void noteBadCrc();                  // a whole reply with a bad CRC, counted once per exchange
+    void frameWritten();                // the request's last byte went to the port
+    void updateSendInterval();
     bool answersCurrentRequest(const QByteArray &modbusFrame) const;
     void rebaseQueue(Protocol oldProtocol);
     void applyModbusCharacterFormat();
@@ -196,6 +228,7 @@ private:
     QTimer m_timerOut;
     QTimer m_timerStart;
     QTimer m_timerShape;
+    QTimer m_timerReopen;
 
     int m_address = 0;
     Protocol m_protocol = Protocol::Rs485;
@@ -204,10 +237,17 @@ private:
     QString m_portName = QStringLiteral("COM1");
 
     int m_timeout = DefaultTimeout;
+    int m_requestPause = CommandInterval; // the default pause is the fixed tick
+    LinkStatistics m_statistics;
+    QElapsedTimer m_sentAt;             // since the request's frame was written
+    bool m_badCrcCounted = false;
+    quint64 m_resendSerial = 0;         // head whose error 3 replies m_resends counts
+    int m_resends = 0;
     int m_pollIndex = 0;
     int m_timeoutCount = 0;
     quint64 m_headSerial = 0;
     bool m_connected = false;
+    bool m_portLost = false;
     bool m_addressSent = false; // "Rs-485": the address byte went out at mark parity, the frame not yet
     bool m_addressSearch = false;
     bool m_settingsWriteActive = false;

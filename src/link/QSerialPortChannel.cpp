@@ -31,6 +31,13 @@ QSerialPortChannel::QSerialPortChannel(QObject *parent)
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     connect(&m_port, &QSerialPort::readyRead, this, &SerialChannel::bytesArrived);
+    // A device that vanished reports a resource error; a pseudo-terminal whose
+    // other side closed reports failing reads. Either way the port is useless
+    // until it is opened anew.
+    connect(&m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        if (m_port.isOpen() && (error == QSerialPort::ResourceError || error == QSerialPort::ReadError))
+            emit deviceLost();
+    });
 }
 
 QSerialPortChannel::~QSerialPortChannel()

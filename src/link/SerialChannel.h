@@ -53,6 +53,9 @@ public:
 signals:
     // Bytes are waiting to be read with readAll().
     void bytesArrived();
+    // The device went away while open (a USB adapter pulled out): reads and
+    // writes fail until it is closed and opened again.
+    void deviceLost();
 };
 
 } // namespace kelvar::link

@@ -341,8 +341,10 @@ void MeterModel::feedRs485(const QByteArray &bytes, qint64 hostMs, FeedResult &r
         const quint8 code = static_cast<quint8>(f.buffer[0]);
         f.buffer.clear();
         f.phase = Phase::Skip;
-        if (!m_faults.silent)
+        if (!m_faults.silent) {
+            ++m_tally.errors[err::WrongLength];
             result.sends += shape(errorBody(code, err::WrongLength), 2, false);
+        }
         return;
     }
     if (f.buffer.size() < length + 2)
@@ -381,12 +383,16 @@ void MeterModel::feedModbus(const QByteArray &bytes, qint64 hostMs, FeedResult &
 void MeterModel::take(const QByteArray &frame, int lineBytes, bool crcValid, qint64 hostMs, FeedResult &result)
 {
     result.requests.append(frame);
+    ++m_tally.requests;
     const quint8 code = static_cast<quint8>(frame[0]);
     // A request the meter stays silent to, or refuses by a fault, has no effect.
-    if (m_faults.silent)
+    if (m_faults.silent) {
+        ++m_tally.silenced;
         return;
+    }
     ++m_replies;
     if (m_faults.silentReply == m_replies || m_faults.silentFunction == code) {
+        ++m_tally.silenced;
         spendShot();
         return;
     }
@@ -402,6 +408,15 @@ void MeterModel::take(const QByteArray &frame, int lineBytes, bool crcValid, qin
         body = commands.answer(frame);
         result.stateChanged = commands.changedState();
     }
+    // Shaping may spend the last shot and clear the faults: tally first.
+    if (m_faults.corruptCrc)
+        ++m_tally.corruptCrc;
+    else if (m_faults.replyFunction >= 0)
+        ++m_tally.otherFunction;
+    else if (static_cast<quint8>(body[0]) & 0x80)
+        ++m_tally.errors[static_cast<quint8>(body[2])];
+    else
+        ++m_tally.answered;
     result.sends += shape(body, lineBytes, altered);
     if (m_linkChangePending)
         result.linkChangeAfterSends = true;
@@ -428,7 +443,8 @@ QList<Transmission> MeterModel::echo()
         return {};
     const int baud = wireBaud();
     // The address byte comes in, then goes back: two characters on the wire.
-    return {{baud > 0 ? ceilMs(wireTimeUs(2, baud)) : 0, QByteArray(1, static_cast<char>(m_state.address))}};
+    const qint64 us = baud > 0 ? wireTimeUs(2, baud) : 0;
+    return {{ceilMs(us), QByteArray(1, static_cast<char>(m_state.address)), us}};
 }
 
 QList<Transmission> MeterModel::shape(QByteArray body, int requestBytes, bool altered)
@@ -465,7 +481,7 @@ QList<Transmission> MeterModel::shape(QByteArray body, int requestBytes, bool al
         if (k > 0)
             us += static_cast<qint64>(fl.pieceGapMs) * 1000;
         if (baud <= 0) {
-            sends.append({ceilMs(us), piece});
+            sends.append({ceilMs(us), piece, ceilMs(us) * 1000});
             continue;
         }
         // Each slice leaves when its last character would have been on the wire.
@@ -473,7 +489,7 @@ QList<Transmission> MeterModel::shape(QByteArray body, int requestBytes, bool al
         for (qsizetype i = 0; i < piece.size(); i += perSlice) {
             const QByteArray slice = piece.mid(i, perSlice);
             us += wireTimeUs(slice.size(), baud);
-            sends.append({ceilMs(us), slice});
+            sends.append({ceilMs(us), slice, us});
         }
     }
     if (altered)

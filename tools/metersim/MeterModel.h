@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 
 #include <memory>
 
@@ -21,7 +22,20 @@ class History;
 struct Transmission {
     qint64 atMs = 0;
     QByteArray bytes;
+    qint64 atUs = 0; // the same to the microsecond: when wire time is emulated, what the server uses
     bool operator==(const Transmission &) const = default;
+};
+
+// What the meter did with the requests it took, by the kind of reply it sent
+// (each request counts under exactly one of them).
+struct ReplyTally {
+    int requests = 0;      // complete frames taken
+    int answered = 0;      // normal replies, sent intact
+    int silenced = 0;      // no reply (a silence fault)
+    QMap<int, int> errors; // intact error replies, by error code
+    int corruptCrc = 0;    // replies sent with a wrong CRC
+    int otherFunction = 0; // replies carrying another function code (intact otherwise)
+    bool operator==(const ReplyTally &) const = default;
 };
 
 struct FeedResult {
@@ -64,6 +78,9 @@ public:
     const MeterState &rawState() const { return m_state; }
     void setState(const MeterState &state, qint64 hostMs);
 
+    const ReplyTally &tally() const { return m_tally; }
+    void clearTally() { m_tally = {}; }
+
     Faults faults() const { return m_faults; }
     void setFaults(const Faults &faults);
 
@@ -96,6 +113,7 @@ private:
     MeterState m_state;
     Faults m_faults;
     int m_replies = 0;            // replies computed since setFaults
+    ReplyTally m_tally;
     int m_shotsLeft = 0;
     qint64 m_accessUntilMs = -1;  // host ms until which write access is open; -1 closed
     bool m_poweredOn = false;

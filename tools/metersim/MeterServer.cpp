@@ -47,10 +47,25 @@ protected:
         };
         if (result.linkChangeAfterSends && result.sends.isEmpty())
             switchLink();
+        // The server replaces the device from its own thread, which ends this one.
+        const bool drop = !result.requests.isEmpty() && m_server->countReplyForDrop();
+        auto dropDevice = [server = m_server] {
+            QMetaObject::invokeMethod(server, [server] { server->replaceDevice(); }, Qt::QueuedConnection);
+        };
+        if (drop && result.sends.isEmpty())
+            dropDevice();
         for (qsizetype i = 0; i < result.sends.size(); ++i) {
             const bool last = i == result.sends.size() - 1;
-            post(result.sends[i].atMs, result.sends[i].bytes,
-                 last && result.linkChangeAfterSends ? std::function<void()>(switchLink) : std::function<void()>());
+            const bool link = last && result.linkChangeAfterSends;
+            std::function<void()> after;
+            if (last && (link || drop))
+                after = [=] {
+                    if (link)
+                        switchLink();
+                    if (drop)
+                        dropDevice();
+                };
+            postUs(result.sends[i].atUs, result.sends[i].bytes, after);
         }
     }
 
@@ -173,6 +188,29 @@ void MeterServer::clearReceived()
 {
     QMutexLocker lock(&m_mutex);
     m_received.clear();
+    m_model->clearTally();
+}
+
+ReplyTally MeterServer::tally() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_model->tally();
+}
+
+void MeterServer::setDropAfter(int replies)
+{
+    QMutexLocker lock(&m_mutex);
+    m_dropAfter = std::max(0, replies);
+    m_repliesToDrop = m_dropAfter;
+}
+
+bool MeterServer::countReplyForDrop()
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_dropAfter <= 0 || --m_repliesToDrop > 0)
+        return false;
+    m_repliesToDrop = m_dropAfter;
+    return true;
 }
 
 void MeterServer::setTrace(const std::function<void(const QString &)> &sink)

@@ -7,6 +7,7 @@
 // Every public member may be called from any thread.
 
 #include "Faults.h"
+#include "MeterModel.h"
 #include "MeterState.h"
 #include "PtyServer.h"
 
@@ -20,7 +21,6 @@
 
 namespace kelvar::sim {
 
-class MeterModel;
 class MeterWorker;
 
 class MeterServer : public PtyServer {
@@ -44,6 +44,12 @@ public:
     // no address), in order.
     QList<QByteArray> receivedRequests() const;
     void clearReceived();
+    // How the meter answered the requests it took (cleared by clearReceived()).
+    ReplyTally tally() const;
+
+    // Every n replies (0: never) the device is replaced as by replaceDevice(),
+    // right after the nth reply has left.
+    void setDropAfter(int replies);
 
     // Trace of the traffic: called on the server's thread with one line per
     // chunk received and sent ("hh:mm:ss.zzz <- 05" / "-> 00 07 ...").
@@ -63,11 +69,15 @@ protected:
 private:
     friend class MeterWorker;
     void saveState();
+    // Counts a reply towards the next drop; true when the device is to go now.
+    bool countReplyForDrop();
 
     mutable QMutex m_mutex;                  // guards the model, the requests, the file and the trace
     std::unique_ptr<MeterModel> m_model;
     QList<QByteArray> m_received;
     QString m_stateFile;
+    int m_dropAfter = 0;
+    int m_repliesToDrop = 0;
     std::function<void(const QString &)> m_trace;
 };
 

@@ -25,6 +25,7 @@ const Switch Switches[] = {
     {"seed", "N", "seed of the generated history (used when the state has none yet)"},
     {"access-timeout", "S", "write access lapses after S seconds without a write (default 10; 0: never)"},
     {"link", "PATH", "also make PATH a symbolic link to the meter's device"},
+    {"drop-after", "N", "drop the device after every N replies and serve a new one at --link (also on SIGUSR1)"},
     {"verbose", "", "print every request and reply in hex with a time stamp (stderr)"},
     {"scanner", "", "also serve a barcode scanner on a second pseudo-terminal (its path is line 2)"},
     {"scanner-link", "PATH", "symbolic link to the scanner's device"},
@@ -46,6 +47,7 @@ const NumberOption NumberOptions[] = {
     {"address", 0, 255, &SimOptions::address},
     {"number", 0, 131071, &SimOptions::number},
     {"access-timeout", 0, 1000000, &SimOptions::accessTimeoutSec},
+    {"drop-after", 0, 1 << 30, &SimOptions::dropAfter},
 };
 
 const Switch *findSwitch(const QString &name)

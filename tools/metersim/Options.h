@@ -23,6 +23,7 @@ struct SimOptions {
     std::optional<quint32> seed;
     std::optional<double> loadKw;
     std::optional<int> accessTimeoutSec;
+    std::optional<int> dropAfter; // replace the device after every N replies
     bool verbose = false;
     bool help = false;
 

@@ -170,8 +170,13 @@ qint64 PtyWorker::nowUs() const
 
 void PtyWorker::post(qint64 atMs, const QByteArray &bytes, std::function<void()> after)
 {
+    postUs(atMs * 1000, bytes, std::move(after));
+}
+
+void PtyWorker::postUs(qint64 atUs, const QByteArray &bytes, std::function<void()> after)
+{
     // Bytes on one line never overtake each other.
-    const qint64 due = std::max(nowUs() + atMs * 1000, m_lastDue);
+    const qint64 due = std::max(nowUs() + atUs, m_lastDue);
     m_lastDue = due;
     m_pending.append({due, bytes, std::move(after)});
     if (m_pending.size() == 1)
@@ -179,6 +184,25 @@ void PtyWorker::post(qint64 atMs, const QByteArray &bytes, std::function<void()>
 }
 
 void PtyWorker::flush()
+{
+    for (;;) {
+        writeDue();
+        if (m_pending.isEmpty() || !m_timer)
+            return;
+        const qint64 wait = m_pending.first().dueUs - nowUs();
+        // Timers count whole milliseconds: the last stretch below one is
+        // slept in this thread, so bytes leave when the wire would have
+        // carried them rather than up to a millisecond later.
+        if (wait >= 1000) {
+            m_timer->start(static_cast<int>(wait / 1000));
+            return;
+        }
+        if (wait > 0)
+            QThread::usleep(static_cast<unsigned long>(wait));
+    }
+}
+
+void PtyWorker::writeDue()
 {
     while (!m_pending.isEmpty() && m_pending.first().dueUs <= nowUs()) {
         const Pending p = m_pending.takeFirst();
@@ -196,9 +220,6 @@ void PtyWorker::flush()
         if (p.after)
             p.after();
     }
-    // A timer that fires early finds nothing due and is started again.
-    if (!m_pending.isEmpty() && m_timer)
-        m_timer->start(static_cast<int>((m_pending.first().dueUs - nowUs() + 999) / 1000));
 }
 
 } // namespace kelvar::sim

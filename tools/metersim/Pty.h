@@ -45,6 +45,7 @@ public:
     // Bytes to leave atMs after now (never before bytes posted earlier), then
     // `after` runs on the worker's thread. Call it on the worker's thread.
     void post(qint64 atMs, const QByteArray &bytes, std::function<void()> after = {});
+    void postUs(qint64 atUs, const QByteArray &bytes, std::function<void()> after = {});
 
 protected:
     virtual void received(const QByteArray &bytes) = 0;
@@ -59,6 +60,7 @@ private slots:
 private:
     void readable();
     void flush();
+    void writeDue();
     qint64 nowUs() const;
 
     struct Pending {

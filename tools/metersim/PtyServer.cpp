@@ -50,6 +50,33 @@ bool PtyServer::createLink(const QString &path)
     return true;
 }
 
+bool PtyServer::replaceDevice(QString *error)
+{
+    if (!m_thread)
+        return false;
+    PtyWorker::stopThread(m_thread, m_worker);
+    PtyPair old{m_master, m_slave, {}};
+    closePty(old);
+    m_master = m_slave = -1;
+    PtyPair pty;
+    const bool made = openPty(&pty, error);
+    {
+        QMutexLocker lock(&m_pathMutex);
+        m_devicePath = pty.path;
+        if (made && !m_linkPath.isEmpty())
+            makeLink(m_devicePath, m_linkPath);
+    }
+    if (!made) {
+        stopped();
+        return false;
+    }
+    m_master = pty.master;
+    m_slave = pty.slave;
+    m_worker = makeWorker(m_master);
+    m_thread = PtyWorker::startThread(m_worker, threadName());
+    return true;
+}
+
 void PtyServer::stop()
 {
     if (!m_thread)

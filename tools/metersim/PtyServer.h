@@ -33,6 +33,12 @@ public:
     bool createLink(const QString &path);
     // Stops serving and closes the pseudo-terminal. Also run by the destructor.
     void stop();
+    // The device goes away and comes back as a new pseudo-terminal (as a USB
+    // adapter pulled out and plugged in again): whoever has the old one open
+    // sees it fail; the link made by createLink() now leads to the new one.
+    // The device's own state stays. False (and stopped) when no new
+    // pseudo-terminal can be made.
+    bool replaceDevice(QString *error = nullptr);
 
 protected:
     // The worker that serves the master descriptor (it is moved to the thread).

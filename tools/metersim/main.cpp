@@ -21,9 +21,11 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
-void onSignal(int)
+// The signal number travels through the pipe: SIGUSR1 replaces the device,
+// the others end the simulator.
+void onSignal(int number)
 {
-    const char byte = 1;
+    const char byte = static_cast<char>(number);
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
 }
 
@@ -60,6 +62,7 @@ int main(int argc, char *argv[])
     MeterServer meter;
     meter.setState(state);
     meter.setFaults(options.faults);
+    meter.setDropAfter(options.dropAfter.value_or(0));
     meter.setStateFile(options.stateFile);
     if (options.verbose)
         meter.setTrace([](const QString &line) { printLine(line, stderr); });
@@ -114,8 +117,20 @@ int main(int argc, char *argv[])
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);
         std::signal(SIGHUP, onSignal);
+        std::signal(SIGUSR1, onSignal);
         auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [&] {
+            char number = 0;
+            if (::read(signalPipe[0], &number, 1) == 1 && number == SIGUSR1) {
+                QString why;
+                if (meter.replaceDevice(&why))
+                    printLine(meter.devicePath());
+                else
+                    printLine(QStringLiteral("kelvar517-meter-sim: no new device: %1").arg(why), stderr);
+                return;
+            }
+            QCoreApplication::quit();
+        });
     }
     const int code = app.exec();
     scanner.stop();

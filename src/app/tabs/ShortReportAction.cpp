@@ -1,7 +1,6 @@
 #include "ShortReportAction.h"
 
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QTableWidget>
@@ -45,15 +44,7 @@ meter::ShortReportInput ShortReportAction::fromTables(const QTableWidget *main, 
 
 QString ShortReportAction::SaveTxtDialog()
 {
-    QFileDialog dialog(m_parent);
-    dialog.setObjectName(QStringLiteral("SaveTxtDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("Текстовые файлы (*.txt)"));
-    dialog.setDefaultSuffix(QStringLiteral("txt"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+    return chooseTextFileToSave(m_parent, QStringLiteral("SaveTxtDialog"));
 }
 
 void ShortReportAction::ActionTxtExecute()

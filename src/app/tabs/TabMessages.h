@@ -18,4 +18,8 @@ void showTabMessage(const MessageHandler &handler, QWidget *parent, QMessageBox:
 // The box for an access password that is not usable ("Недопустимый пароль").
 void showInvalidPassword(const MessageHandler &handler, QWidget *parent);
 
+// A save dialog for a text file ("Текстовые файлы (*.txt)", suffix .txt)
+// named objectName; the chosen path, or empty when cancelled.
+QString chooseTextFileToSave(QWidget *parent, const QString &objectName, const QString &title = {});
+
 } // namespace kelvar::app
