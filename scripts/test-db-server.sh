@@ -40,6 +40,8 @@ stop_server() {
     as_owner "$bin/pg_ctl" -D "$data" -m fast -w stop >/dev/null 2>&1 || true
     rm -rf "$data"
   fi
+  # The cluster lives in a folder of its own under /tmp.
+  case "${data:-}" in /tmp/kelvar-testdb.*/cluster) rm -rf "$(dirname "$data")" ;; esac
   rm -f "$state"
 }
 
