@@ -12,6 +12,9 @@
 #include "meter/MeterInfo.h"
 #include "meter/MeterState.h"
 #include "meter/ResponseDispatcher.h"
+#include "schedule/ScheduleExchange.h"
+#include "schedule/ScheduleModel.h"
+#include "schedule/ScheduleTables.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
@@ -33,6 +36,8 @@ class JournalTab;
 class InfoTab;
 class ProgrammingPages;
 class ProtocolTab;
+class ScheduleActions;
+class ScheduleTab;
 class TAboutBox;
 
 struct StartOptions {
@@ -89,6 +94,12 @@ public:
     JournalTab &journalTab() { return *m_journalTab; }
     ProgrammingPages &programmingPages() { return *m_programming; } // settings, calibration, database, report
     TAboutBox &aboutBox() { return *m_about; }
+    // The one schedule of the window: the tab shows and edits it, the actions exchange it.
+    schedule::ScheduleModel &scheduleModel() { return m_scheduleModel; }
+    schedule::ScheduleTables &scheduleTables() { return m_scheduleTables; }
+    schedule::ScheduleExchange &scheduleExchange() { return *m_scheduleExchange; }
+    ScheduleTab &scheduleTab() { return *m_scheduleTab; }
+    ScheduleActions &scheduleActions() { return *m_scheduleActions; }
 
     // Every message box of the window goes through here (tests replace it).
     void setMessageHandler(MessageHandler handler) { m_message = std::move(handler); }
@@ -145,6 +156,7 @@ private:
     void createStatusBar();
     void connectEngine();
     void applyModes();
+    void composeSchedule();
     void EnableControls(bool enabled);
 
     meter::MeterState m_state;
@@ -152,6 +164,11 @@ private:
     std::unique_ptr<link::ExchangeEngine> m_engine;
     std::unique_ptr<meter::ResponseDispatcher> m_dispatcher;
     std::unique_ptr<meter::MeterInfo> m_info;
+    schedule::ScheduleModel m_scheduleModel;
+    schedule::ScheduleTables m_scheduleTables;
+    std::unique_ptr<schedule::ScheduleExchange> m_scheduleExchange;
+    ScheduleTab *m_scheduleTab = nullptr;
+    ScheduleActions *m_scheduleActions = nullptr;
     ConnectionPanel *m_panel = nullptr;
     InfoTab *m_infoTab = nullptr;
     ProtocolTab *m_protocolTab = nullptr;
