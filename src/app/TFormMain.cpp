@@ -8,6 +8,7 @@
 #include "app/tabs/JournalTab.h"
 #include "app/schedule/ScheduleTab.h"
 #include "app/tabs/ProgrammingPages.h"
+#include "app/tabs/ScheduleActions.h"
 #include "journals/JournalOwner.h"
 #include "db/OperationLog.h"
 #include "schedule/ScheduleModel.h"
@@ -20,6 +21,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
@@ -85,6 +87,7 @@ TFormMain::TFormMain(const StartOptions &options, QWidget *parent)
     , m_engine(std::make_unique<link::ExchangeEngine>(m_channel.get()))
     , m_dispatcher(std::make_unique<meter::ResponseDispatcher>(*m_engine))
     , m_info(std::make_unique<meter::MeterInfo>(m_state))
+    , m_scheduleExchange(std::make_unique<schedule::ScheduleExchange>(*m_engine, *m_dispatcher, m_state))
     , m_open([](const QUrl &url) { return QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("FormMain"));
@@ -94,7 +97,7 @@ TFormMain::TFormMain(const StartOptions &options, QWidget *parent)
     QFont font(QStringLiteral("MS Sans Serif"), 8);
     font.setStyleHint(QFont::SansSerif);
     setFont(font);
-    meter::registerMeterInfo(*m_dispatcher, *m_info);
+    meter::registerMeterInfo(*m_dispatcher, *m_info, m_scheduleExchange->recordReplies());
 
     m_panel = new ConnectionPanel(*m_engine, this);
     createActions();
@@ -114,6 +117,7 @@ TFormMain::TFormMain(const StartOptions &options, QWidget *parent)
     connectEngine();
     FormCreate(options);
     m_programming = new ProgrammingPages(*this); // needs the start modes
+    composeSchedule();
     m_about = new TAboutBox(this);
 
     // The client area is fixed; the menu bar lies outside it.
@@ -283,10 +287,26 @@ void TFormMain::createPages()
     m_journalTab = new JournalTab(TabJournal, *m_engine, *m_journals);
     m_journalTab->setMessageHandler(
         [this](QMessageBox::Icon icon, const QString &title, const QString &text) { showMessage(icon, title, text); });
-    // The schedule starts empty, with the default holidays listed.
-    m_scheduleModel = std::make_unique<schedule::ScheduleModel>();
-    m_scheduleTables = std::make_unique<schedule::ScheduleTables>();
-    m_scheduleTab = new ScheduleTab(TabSched, *m_scheduleModel, *m_scheduleTables);
+    m_scheduleTab = new ScheduleTab(TabSched, m_scheduleModel, m_scheduleTables);
+}
+
+void TFormMain::composeSchedule()
+{
+    m_scheduleExchange->setOperationLog(&m_programming->operationLog());
+    m_scheduleActions = new ScheduleActions(
+        *m_scheduleExchange, m_scheduleModel, m_scheduleTables,
+        {ActionNewSched, ActionLoadTariff, ActionSaveTariff, ActionWriteSched, ActionReadSched}, this);
+    m_scheduleActions->setMessageHandler([this](QMessageBox::Icon icon, const QString &title, const QString &text) {
+        showMessage(icon, title, text);
+    });
+    m_scheduleActions->setStatusSink([this](const QString &text) { StatusPanel0->setText(text); });
+    QLineEdit *password = m_panel->LabeledPass2;
+    m_scheduleActions->setAccessPasswordSource([password] { return password->text(); });
+    m_scheduleActions->setShowEditor([this] {
+        PageControlMain->setCurrentWidget(TabSched);
+        m_scheduleTab->showEditor();
+    });
+    m_scheduleActions->setGauge(m_scheduleTab->GaugeSched);
 }
 
 void TFormMain::createStatusBar()

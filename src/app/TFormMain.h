@@ -12,6 +12,9 @@
 #include "meter/MeterInfo.h"
 #include "meter/MeterState.h"
 #include "meter/ResponseDispatcher.h"
+#include "schedule/ScheduleExchange.h"
+#include "schedule/ScheduleModel.h"
+#include "schedule/ScheduleTables.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
@@ -37,6 +40,7 @@ class JournalTab;
 class InfoTab;
 class ProgrammingPages;
 class ProtocolTab;
+class ScheduleActions;
 class ScheduleTab;
 class TAboutBox;
 
@@ -93,12 +97,13 @@ public:
     journals::JournalOwner &journalOwner() { return *m_journals; }
     JournalTab &journalTab() { return *m_journalTab; }
     ProgrammingPages &programmingPages() { return *m_programming; } // settings, calibration, database, report
-    // The window's one schedule: the zone records, and the holidays, transfers
-    // and limit coefficient; the schedule tab and the schedule actions share them.
-    schedule::ScheduleModel &scheduleModel() { return *m_scheduleModel; }
-    schedule::ScheduleTables &scheduleTables() { return *m_scheduleTables; }
-    ScheduleTab &scheduleTab() { return *m_scheduleTab; }
     TAboutBox &aboutBox() { return *m_about; }
+    // The one schedule of the window: the tab shows and edits it, the actions exchange it.
+    schedule::ScheduleModel &scheduleModel() { return m_scheduleModel; }
+    schedule::ScheduleTables &scheduleTables() { return m_scheduleTables; }
+    schedule::ScheduleExchange &scheduleExchange() { return *m_scheduleExchange; }
+    ScheduleTab &scheduleTab() { return *m_scheduleTab; }
+    ScheduleActions &scheduleActions() { return *m_scheduleActions; }
 
     // Every message box of the window goes through here (tests replace it).
     void setMessageHandler(MessageHandler handler) { m_message = std::move(handler); }
@@ -155,6 +160,7 @@ private:
     void createStatusBar();
     void connectEngine();
     void applyModes();
+    void composeSchedule();
     void EnableControls(bool enabled);
 
     meter::MeterState m_state;
@@ -162,15 +168,17 @@ private:
     std::unique_ptr<link::ExchangeEngine> m_engine;
     std::unique_ptr<meter::ResponseDispatcher> m_dispatcher;
     std::unique_ptr<meter::MeterInfo> m_info;
+    schedule::ScheduleModel m_scheduleModel;
+    schedule::ScheduleTables m_scheduleTables;
+    std::unique_ptr<schedule::ScheduleExchange> m_scheduleExchange;
+    ScheduleTab *m_scheduleTab = nullptr;
+    ScheduleActions *m_scheduleActions = nullptr;
     ConnectionPanel *m_panel = nullptr;
     InfoTab *m_infoTab = nullptr;
     ProtocolTab *m_protocolTab = nullptr;
     std::unique_ptr<journals::JournalOwner> m_journals;
     JournalTab *m_journalTab = nullptr;
     ProgrammingPages *m_programming = nullptr;
-    std::unique_ptr<schedule::ScheduleModel> m_scheduleModel;
-    std::unique_ptr<schedule::ScheduleTables> m_scheduleTables;
-    ScheduleTab *m_scheduleTab = nullptr;
     TAboutBox *m_about = nullptr;
     AppSettings m_settings;
     bool m_productionMode = false;

@@ -1,0 +1,228 @@
+// The five schedule actions of the main window: schedule files through the
+// actions, and the write and read against the simulated meter, with what the
+// editor's schedule and lists show afterwards.
+
+#include "FormRig.h"
+#include "TestUtil.h"
+#include "app/ConnectionPanel.h"
+#include "app/schedule/ScheduleTab.h"
+#include "app/tabs/ScheduleActions.h"
+#include "metersim/MeterServer.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTabWidget>
+
+using namespace kelvar;
+using kelvar::test::FormRig;
+using kelvar::test::hex;
+using schedule::Holiday;
+using schedule::Transfer;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+const QList<QByteArray> ThreeRecords{hex("10 00 00 00 FF FF 0F"), hex("21 07 30 0F 1F FF 0F"),
+                                     hex("00 23 00 00 60 03 00")};
+
+// The window with its file dialogs answered by `next`.
+struct Window {
+    FormRig rig;
+    QString next;
+    app::TFormMain &open(app::StartOptions options = {})
+    {
+        app::TFormMain &form = rig.open(options);
+        form.scheduleActions().setFileChooser([this](bool) { return next; });
+        return form;
+    }
+    schedule::ScheduleModel &model() { return rig.form->scheduleModel(); }
+    schedule::ScheduleTables &tables() { return rig.form->scheduleTables(); }
+    void fill(const QList<QByteArray> &records)
+    {
+        QVERIFY(model().SetShedule(records));
+        tables().setHolidays({{8, 3}, {9, 5}});
+        tables().setTransfers({{QDate(2031, 5, 3), 1}});
+        tables().setLimitCoefficient(12);
+    }
+};
+
+} // namespace
+
+class TestScheduleActions : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { test::clearStore(); }
+
+    // A new schedule saved is the 103-byte file: default holidays, no
+    // transfers, coefficient 1, no record; load and save give the same bytes.
+    void newSaveLoadSave()
+    {
+        Window w;
+        app::TFormMain &form = w.open();
+        w.fill(ThreeRecords);
+        form.ActionNewSched->trigger();
+        QCOMPARE(form.PageControlMain->currentWidget(), form.TabSched);
+        QCOMPARE(w.model().recordCount(), 0);
+        QVERIFY(w.tables().transfers().isEmpty());
+        QCOMPARE(w.tables().limitCoefficient(), 12); // left as it was
+        w.tables().setLimitCoefficient(1);
+
+        QTemporaryDir dir;
+        w.next = dir.filePath("empty.tsc");
+        form.ActionSaveTariff->trigger();
+        QCOMPARE(readAll(w.next), hex("01 01 02 01 03 01 04 01 05 01 07 01 23 02 08 03 01 05 09 05 12 06 04 11"
+                                      "00 00 00 00 00 00 00 00 0D 0A")
+                                      + QByteArray(64, '\0') + hex("0D 0A 01 0D 0A"));
+
+        w.fill(ThreeRecords);
+        w.next = dir.filePath("three.tsc");
+        form.ActionSaveTariff->trigger();
+        const QByteArray saved = readAll(w.next);
+        QCOMPARE(saved.size(), 103 + 3 * 9);
+        form.ActionNewSched->trigger();
+        form.ActionLoadTariff->trigger();
+        QCOMPARE(w.model().GetShedule(), ThreeRecords);
+        QCOMPARE(w.tables().transfers(), QList<Transfer>({{QDate(2031, 5, 3), 1}}));
+        QCOMPARE(w.tables().limitCoefficient(), 12);
+        w.next = dir.filePath("again.tsc");
+        form.ActionSaveTariff->trigger();
+        QCOMPARE(readAll(w.next), saved);
+        w.next.clear(); // cancelled dialogs change nothing
+        form.ActionLoadTariff->trigger();
+        form.ActionSaveTariff->trigger();
+        QCOMPARE(w.model().GetShedule(), ThreeRecords);
+        QVERIFY(w.rig.messages.isEmpty());
+    }
+
+    // A damaged file is refused with its name and the reason; nothing of it
+    // reaches the editor, its lists included.
+    void damagedFile_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("too short") << QByteArray(102, '\0') << "слишком короткий";
+        QByteArray badTime = hex("01 01").leftJustified(32, '\0') + hex("0D 0A") + QByteArray(64, '\0')
+            + hex("0D 0A 05 0D 0A") + hex("10 00 00 00 FF FF 0F 0D 0A") + hex("10 24 00 00 FF FF 0F 0D 0A");
+        QTest::newRow("hour 24 in the second record") << badTime << "Запись 2";
+    }
+    void damagedFile()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        Window w;
+        app::TFormMain &form = w.open();
+        w.fill(ThreeRecords);
+        QTemporaryDir dir;
+        w.next = dir.filePath("damaged.tsc");
+        writeFile(w.next, bytes);
+        form.ActionLoadTariff->trigger();
+        QCOMPARE(w.rig.messages.size(), 1);
+        QVERIFY(w.rig.messages[0].text.contains(QStringLiteral("damaged.tsc")));
+        QVERIFY2(w.rig.messages[0].text.contains(reason), qPrintable(w.rig.messages[0].text));
+        QCOMPARE(w.model().GetShedule(), ThreeRecords);
+        QCOMPARE(w.tables().holidays(), QList<Holiday>({{8, 3}, {9, 5}}));
+        QCOMPARE(w.tables().transfers().size(), 1);
+        QCOMPARE(w.tables().limitCoefficient(), 12);
+    }
+
+    // Against the simulated meter: refusals, a write with its notice of
+    // records left out, a read of an empty meter, and a read that stops.
+    void withTheMeter()
+    {
+        sim::MeterServer server;
+        server.updateState([](sim::MeterState &s) {
+            s.zones.fill(QByteArray());
+            s.transfers[0] = hex("31 02 27 01"); // no such date: no line
+            s.transfers[1] = hex("01 05 27 06");
+        });
+        QString error;
+        QVERIFY2(server.start(&error), qPrintable(error));
+        test::clearStore([](QSettings &store) { store.setValue("Timeout", 300); });
+        Window w;
+        app::StartOptions options;
+        options.portName = server.devicePath();
+        options.connect = true;
+        app::TFormMain &form = w.open(options);
+        form.show();
+        QSignalSpy finished(&form.scheduleExchange(), &schedule::ScheduleExchange::finished);
+        QProgressBar *gauge = form.scheduleTab().GaugeSched;
+        QTRY_VERIFY_WITH_TIMEOUT(form.ActionReadSched->isEnabled(), 10000);
+
+        // The read of a meter without zones empties the editor.
+        w.fill(ThreeRecords);
+        form.ActionReadSched->trigger();
+        QVERIFY(!form.ActionReadSched->isEnabled());
+        QTRY_VERIFY(gauge->isVisible());
+        QVERIFY(finished.wait(60000));
+        QVERIFY(finished.last().at(0).toBool());
+        QCOMPARE(gauge->value(), 288);
+        QCOMPARE(w.model().recordCount(), 0);
+        QCOMPARE(w.tables().transfers(), QList<Transfer>({{QDate(2027, 5, 1), 6}}));
+        QCOMPARE(w.tables().holidays(), schedule::defaultHolidays());
+        QTRY_VERIFY(!gauge->isVisible()); // gone with the first poll reply
+
+        // Refused before anything is queued.
+        QList<QByteArray> tooMany;
+        for (int i = 0; i < 255; ++i)
+            tooMany << hex("00 00 00 00 01 01 00");
+        w.fill(tooMany);
+        QTRY_VERIFY(form.ActionWriteSched->isEnabled());
+        form.ActionWriteSched->trigger();
+        QCOMPARE(w.rig.messages.size(), 1);
+        QVERIFY(w.rig.messages[0].text.contains(QStringLiteral("(255)")));
+        form.connectionPanel().LabeledPass2->setText(QStringLiteral("x1"));
+        w.fill(ThreeRecords);
+        form.ActionWriteSched->trigger();
+        QCOMPARE(w.rig.messages.size(), 2);
+        QCOMPARE(w.rig.messages[1].text, QStringLiteral("Недопустимый пароль"));
+        QVERIFY(!form.scheduleExchange().isBusy());
+
+        // The write; a record that applies to no day is left out, with a notice.
+        form.connectionPanel().LabeledPass2->setText(QStringLiteral("1"));
+        QVERIFY(w.model().SetShedule(ThreeRecords + QList<QByteArray>{hex("10 00 00 00 00 FF 0F")}));
+        form.ActionWriteSched->trigger();
+        QCOMPARE(w.rig.messages.size(), 3);
+        QCOMPARE(w.rig.messages[2].icon, QMessageBox::Information);
+        QVERIFY(w.rig.messages[2].text.contains(QStringLiteral(": 1.")));
+        QVERIFY(finished.wait(30000));
+        QVERIFY(finished.last().at(0).toBool());
+        QTRY_COMPARE(form.Shape1->indicator(), link::Indicator::Green);
+        QCOMPARE(server.state().zones[2], ThreeRecords[0]);
+        QCOMPARE(server.state().zones[4], ThreeRecords[2]);
+        QVERIFY(server.state().zones[5].isEmpty());
+        QCOMPARE(server.state().limitCoefficient, 12);
+
+        // A read that stops at the transfers leaves the editor as it was.
+        sim::Faults faults;
+        faults.silentFunction = link::fn::ReadTransfer;
+        server.setFaults(faults);
+        w.tables().setHolidays({{1, 9}});
+        QTRY_VERIFY(form.ActionReadSched->isEnabled());
+        form.ActionReadSched->trigger();
+        QVERIFY(finished.wait(60000));
+        QVERIFY(!finished.last().at(0).toBool());
+        QCOMPARE(w.model().recordCount(), 4);
+        QCOMPARE(w.tables().holidays(), QList<Holiday>({{1, 9}}));
+        QCOMPARE(w.tables().transfers(), QList<Transfer>({{QDate(2031, 5, 3), 1}}));
+        QVERIFY(form.StatusPanel0->text().contains(QStringLiteral("прежнее расписание")));
+        QCOMPARE(w.rig.messages.size(), 3); // a read shows no write failure
+    }
+};
+
+KELVAR_WINDOW_TEST_MAIN(TestScheduleActions)
+#include "tst_scheduleactions.moc"
