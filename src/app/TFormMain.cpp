@@ -312,6 +312,12 @@ void TFormMain::connectEngine()
 {
     link::ExchangeEngine *engine = m_engine.get();
     connect(engine, &link::ExchangeEngine::protocolLine, m_protocolTab, &ProtocolTab::addLine);
+    m_protocolTab->setStatistics(&engine->statistics());
+    // A lost port is being reopened: the status bar says so until it opens.
+    connect(engine, &link::ExchangeEngine::portLostChanged, this, [this](bool lost, const QString &message) {
+        StatusPanel0->setText(lost ? QStringLiteral("Порт недоступен, переподключение") : QString());
+        StatusPanel0->setToolTip(message);
+    });
     connect(engine, &link::ExchangeEngine::commandSent, StatusPanel1, &QLabel::setText);
     connect(engine, &link::ExchangeEngine::statusCleared, this, [this] {
         StatusPanel0->clear();
