@@ -62,7 +62,7 @@ int main(int argc, char **argv)
     printer.setPageSize(QPageSize(QPageSize::A4));
     QElapsedTimer timer;
     timer.start();
-    const int pages = app::PrintGrid(printer, grid, exporting::printTitle(exporting::JournalKind::Day, 123456),
+    const int pages = app::PrintGrid(printer, grid, exporting::printTitle(exporting::JournalKind::Daily, 123456),
                                      QDateTime::currentDateTime());
     const double ms = timer.nsecsElapsed() / 1e6;
     std::printf("printout of %d rows x 4 columns to PDF: %.1f ms, %d pages, %lld bytes, peak RSS %ld KiB "

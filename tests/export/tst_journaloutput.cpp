@@ -153,7 +153,7 @@ private slots:
         auto *exportButton = new QPushButton("Экспорт", &page);
         auto *printButton = new QPushButton("Печать", &page);
         JournalOutput output(&page);
-        output.addJournal(JournalKind::Day, exportButton, printButton, JournalOutput::listGrid(days),
+        output.addJournal(JournalKind::Daily, exportButton, printButton, JournalOutput::listGrid(days),
                           [] { return 123456; });
         QStringList messages;
         QList<QUrl> opened;
@@ -202,7 +202,7 @@ private slots:
         QTreeWidget *events = list(&page, {"Время", "Событие"}, {{"01.01.2001 08:00:00", "Счетчик выключен"}});
         auto *printButton = new QPushButton("Печать", &page);
         JournalOutput output(&page);
-        output.addJournal(JournalKind::OnOff, nullptr, printButton, JournalOutput::listGrid(events),
+        output.addJournal(JournalKind::PowerOn, nullptr, printButton, JournalOutput::listGrid(events),
                           [] { return 4711; });
         output.setClock([] { return PrintTime; });
         QCOMPARE(printButton->isEnabled(), app::IsPrinterAvailable());
