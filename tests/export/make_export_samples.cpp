@@ -59,7 +59,7 @@ int main(int argc, char **argv)
     QDir().mkpath(folder.path());
     QJsonArray exports;
     for (const Sample &s : samples()) {
-        const TextGrid grid = makeGrid(journals::journalCaptions(s.journal), s.rows);
+        const TextGrid grid = makeGrid(kelvar::journals::journalCaptions(s.journal), s.rows);
         const QString title = exportTitle(s.journal, s.meterNumber);
         for (const char *suffix : {"xls", "xlsx", "csv"}) {
             const QString path = folder.filePath(QStringLiteral("%1.%2").arg(s.name, suffix));
