@@ -5,6 +5,7 @@
 #include "app/InfoTab.h"
 #include "app/ProtocolTab.h"
 #include "app/TAboutBox.h"
+#include "app/tabs/JournalOutput.h"
 #include "app/tabs/JournalTab.h"
 #include "app/schedule/ScheduleTab.h"
 #include "app/tabs/ProgrammingPages.h"
@@ -28,6 +29,8 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QPushButton>
+#include <QTreeWidget>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -283,6 +286,17 @@ void TFormMain::createPages()
     m_journalTab = new JournalTab(TabJournal, *m_engine, *m_journals);
     m_journalTab->setMessageHandler(
         [this](QMessageBox::Icon icon, const QString &title, const QString &text) { showMessage(icon, title, text); });
+    // The export and print buttons get each page's list and the meter number
+    // the list was read from.
+    m_journalOutput = new JournalOutput(TabJournal);
+    m_journalOutput->setMessageHandler(
+        [this](QMessageBox::Icon icon, const QString &title, const QString &text) { showMessage(icon, title, text); });
+    for (const journals::JournalKind kind : journals::allJournalKinds()) {
+        const journals::JournalTable &table = m_journals->table(kind);
+        m_journalOutput->addJournal(kind, m_journalTab->exportButton(kind), m_journalTab->printButton(kind),
+                                    JournalOutput::listGrid(m_journalTab->list(kind)),
+                                    [&table] { return qint64(table.meterNumber()); });
+    }
     // The schedule starts empty, with the default holidays listed.
     m_scheduleModel = std::make_unique<schedule::ScheduleModel>();
     m_scheduleTables = std::make_unique<schedule::ScheduleTables>();

@@ -33,6 +33,7 @@ class ScheduleTables;
 namespace kelvar::app {
 
 class ConnectionPanel;
+class JournalOutput;
 class JournalTab;
 class InfoTab;
 class ProgrammingPages;
@@ -92,6 +93,7 @@ public:
     ProtocolTab &protocolTab() { return *m_protocolTab; }
     journals::JournalOwner &journalOwner() { return *m_journals; }
     JournalTab &journalTab() { return *m_journalTab; }
+    JournalOutput &journalOutput() { return *m_journalOutput; }
     ProgrammingPages &programmingPages() { return *m_programming; } // settings, calibration, database, report
     // The window's one schedule: the zone records, and the holidays, transfers
     // and limit coefficient; the schedule tab and the schedule actions share them.
@@ -167,6 +169,7 @@ private:
     ProtocolTab *m_protocolTab = nullptr;
     std::unique_ptr<journals::JournalOwner> m_journals;
     JournalTab *m_journalTab = nullptr;
+    JournalOutput *m_journalOutput = nullptr;
     ProgrammingPages *m_programming = nullptr;
     std::unique_ptr<schedule::ScheduleModel> m_scheduleModel;
     std::unique_ptr<schedule::ScheduleTables> m_scheduleTables;
