@@ -165,8 +165,9 @@ Result soak(Protocol protocol, int exchanges, int timeoutMs, int faultPercent, q
             }
         }
         meter.setFaults(f);
-        // A settings write now and then; journal reads otherwise.
-        if (engine.queue().size() < 3) {
+        // A settings write now and then; journal reads otherwise. Nothing is
+        // queued behind a pending write: it completes when the queue runs empty.
+        if (engine.queue().size() < 3 && !engine.SettingsWriteActive()) {
             if (!engine.SettingsWriteActive() && random.bounded(100) == 0) {
                 engine.AddCommand(link::passwordRequest(sim::DefaultPassword));
                 engine.AddCommand(link::writeDisplayRequest(quint8(0x0D | random.bounded(2) << 1)));

@@ -58,6 +58,7 @@ void AppSettings::load(QSettings &store)
     readText(store, QStringLiteral("ScanerName"), &scanerName);
     readInt(store, QStringLiteral("BaudRate"), 0, 3, &baudIndex);
     readInt(store, QStringLiteral("Timeout"), 200, 30000, &timeout);
+    readInt(store, QStringLiteral("Pause"), 0, 50, &pause);
     readInt(store, QStringLiteral("Parity"), 0, 2, &parity);
     readInt(store, QStringLiteral("Mode"), 0, 1, &mode);
     master = present(store, QStringLiteral("Master"));
@@ -87,6 +88,7 @@ void AppSettings::save(QSettings &store) const
     write(QStringLiteral("PortName"), portName);
     write(QStringLiteral("Baudrate"), baudIndex);
     write(QStringLiteral("Timeout"), timeout);
+    write(QStringLiteral("Pause"), pause);
     write(QStringLiteral("Parity"), parity);
     write(QStringLiteral("Mode"), mode);
     write(QStringLiteral("Scaner"), scaner);

@@ -20,6 +20,7 @@ struct AppSettings {
     QString scanerName;       // "ScanerName"
     int baudIndex = 0;        // "BaudRate" read, "Baudrate" written; 0..3
     int timeout = 500;        // "Timeout", milliseconds 200..30000
+    int pause = 50;           // "Pause", milliseconds 0..50 between an exchange and the next request
     int parity = 0;           // "Parity", 0..2
     int mode = 0;             // "Mode", 0 "Rs-485", 1 "MODBUS"
     bool master = false;      // "Master" present: byte trace, editable meter number

@@ -3,6 +3,7 @@
 #include "Controls.h"
 
 #include "link/ExchangeEngine.h"
+#include "link/LinkPacing.h"
 #include "meter/SettingsBatch.h"
 
 #include <QAction>
@@ -54,6 +55,11 @@ ConnectionPanel::ConnectionPanel(link::ExchangeEngine &engine, QWidget *parent)
     SpinTimer->setRange(200, 30000);
     SpinTimer->setSingleStep(100);
     SpinTimer->setValue(link::ExchangeEngine::DefaultTimeout);
+    SpinPause = new QSpinBox(this);
+    SpinPause->setObjectName(QStringLiteral("SpinPause"));
+    SpinPause->setRange(link::MinRequestPause, link::MaxRequestPause);
+    SpinPause->setValue(link::DefaultRequestPause);
+    SpinPause->setToolTip(QStringLiteral("Не меньше паузы в 3,5 символа, которая нужна счетчику для конца кадра"));
     ComboParity = dropDown("ComboParity", meter::parityTexts(), this);
     LabelParity = caption(QStringLiteral("Паритет:"), ComboParity, this);
     LabelParity->setObjectName(QStringLiteral("LabelParity"));
@@ -88,12 +94,14 @@ ConnectionPanel::ConnectionPanel(link::ExchangeEngine &engine, QWidget *parent)
     layout->addWidget(caption(QStringLiteral("Таймаут :"), SpinTimer, this), 0, 7);
     layout->addWidget(SpinTimer, 0, 8);
     layout->addWidget(new QLabel(QStringLiteral("мсек"), this), 0, 9);
+    layout->addWidget(caption(QStringLiteral("Пауза между запросами, мсек"), SpinPause, this), 0, 10);
+    layout->addWidget(SpinPause, 0, 11);
     layout->addWidget(LabelParity, 1, 0, 1, 2);
     layout->addWidget(ComboParity, 1, 2);
     layout->addWidget(caption(QStringLiteral("Пароль для доступа : "), LabeledPass2, this), 1, 3, 1, 3);
     layout->addWidget(LabeledPass2, 1, 6);
-    layout->addWidget(PanelScaner, 1, 7, 1, 4, Qt::AlignRight);
-    layout->setColumnStretch(10, 1);
+    layout->addWidget(PanelScaner, 1, 7, 1, 6, Qt::AlignRight);
+    layout->setColumnStretch(12, 1);
 
     // The radio menus of the port and the speed.
     NPort = new QMenu(QStringLiteral("&Порт"), this);
@@ -119,6 +127,7 @@ ConnectionPanel::ConnectionPanel(link::ExchangeEngine &engine, QWidget *parent)
     connect(ComboBaud, &QComboBox::currentIndexChanged, this, &ConnectionPanel::ComboBaudChange);
     connect(m_baudGroup, &QActionGroup::triggered, this, &ConnectionPanel::N12001Click);
     connect(SpinTimer, &QSpinBox::valueChanged, this, &ConnectionPanel::SpinTimerChange);
+    connect(SpinPause, &QSpinBox::valueChanged, &m_engine, &link::ExchangeEngine::setRequestPause);
     connect(SpinAddr, &QSpinBox::valueChanged, &m_engine, &link::ExchangeEngine::setAddress);
     connect(ComboParity, &QComboBox::currentIndexChanged, &m_engine, &link::ExchangeEngine::setParityIndex);
     // The engine moves the address itself (address search, six silences in
@@ -135,6 +144,8 @@ void ConnectionPanel::applySettings(const AppSettings &settings)
     SpinAddr->setValue(settings.address);
     ComboBaud->setCurrentIndex(settings.baudIndex);
     SpinTimer->setValue(settings.timeout);
+    SpinPause->setValue(settings.pause);
+    m_engine.setRequestPause(SpinPause->value());
     ComboParity->setCurrentIndex(settings.parity);
     ComboMode->setCurrentIndex(settings.mode);
     CheckScaner->setChecked(settings.scan);
@@ -151,6 +162,7 @@ void ConnectionPanel::storeSettings(AppSettings &settings) const
     settings.portName = ComboPort->currentText();
     settings.baudIndex = ComboBaud->currentIndex();
     settings.timeout = SpinTimer->value();
+    settings.pause = SpinPause->value();
     settings.parity = ComboParity->currentIndex();
     settings.mode = ComboMode->currentIndex();
     settings.scaner = m_scanerPort;

@@ -35,6 +35,7 @@ public:
     QComboBox *ComboBaud;
     QSpinBox *SpinAddr;
     QSpinBox *SpinTimer;
+    QSpinBox *SpinPause; // "Пауза между запросами, мсек", 0..50
     QLabel *LabelParity;
     QComboBox *ComboParity;
     QLineEdit *LabeledPass2;

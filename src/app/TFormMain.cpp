@@ -5,6 +5,7 @@
 #include "app/InfoTab.h"
 #include "app/ProtocolTab.h"
 #include "app/TAboutBox.h"
+#include "app/tabs/JournalOutput.h"
 #include "app/tabs/JournalTab.h"
 #include "app/schedule/ScheduleTab.h"
 #include "app/tabs/ProgrammingPages.h"
@@ -30,6 +31,8 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QPushButton>
+#include <QTreeWidget>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -287,6 +290,17 @@ void TFormMain::createPages()
     m_journalTab = new JournalTab(TabJournal, *m_engine, *m_journals);
     m_journalTab->setMessageHandler(
         [this](QMessageBox::Icon icon, const QString &title, const QString &text) { showMessage(icon, title, text); });
+    // The export and print buttons get each page's list and the meter number
+    // the list was read from.
+    m_journalOutput = new JournalOutput(TabJournal);
+    m_journalOutput->setMessageHandler(
+        [this](QMessageBox::Icon icon, const QString &title, const QString &text) { showMessage(icon, title, text); });
+    for (const journals::JournalKind kind : journals::allJournalKinds()) {
+        const journals::JournalTable &table = m_journals->table(kind);
+        m_journalOutput->addJournal(kind, m_journalTab->exportButton(kind), m_journalTab->printButton(kind),
+                                    JournalOutput::listGrid(m_journalTab->list(kind)),
+                                    [&table] { return qint64(table.meterNumber()); });
+    }
     m_scheduleTab = new ScheduleTab(TabSched, m_scheduleModel, m_scheduleTables);
 }
 
@@ -332,6 +346,12 @@ void TFormMain::connectEngine()
 {
     link::ExchangeEngine *engine = m_engine.get();
     connect(engine, &link::ExchangeEngine::protocolLine, m_protocolTab, &ProtocolTab::addLine);
+    m_protocolTab->setStatistics(&engine->statistics());
+    // A lost port is being reopened: the status bar says so until it opens.
+    connect(engine, &link::ExchangeEngine::portLostChanged, this, [this](bool lost, const QString &message) {
+        StatusPanel0->setText(lost ? QStringLiteral("Порт недоступен, переподключение") : QString());
+        StatusPanel0->setToolTip(message);
+    });
     connect(engine, &link::ExchangeEngine::commandSent, StatusPanel1, &QLabel::setText);
     connect(engine, &link::ExchangeEngine::statusCleared, this, [this] {
         StatusPanel0->clear();

@@ -36,6 +36,7 @@ class ScheduleTables;
 namespace kelvar::app {
 
 class ConnectionPanel;
+class JournalOutput;
 class JournalTab;
 class InfoTab;
 class ProgrammingPages;
@@ -96,6 +97,7 @@ public:
     ProtocolTab &protocolTab() { return *m_protocolTab; }
     journals::JournalOwner &journalOwner() { return *m_journals; }
     JournalTab &journalTab() { return *m_journalTab; }
+    JournalOutput &journalOutput() { return *m_journalOutput; }
     ProgrammingPages &programmingPages() { return *m_programming; } // settings, calibration, database, report
     TAboutBox &aboutBox() { return *m_about; }
     // The one schedule of the window: the tab shows and edits it, the actions exchange it.
@@ -178,6 +180,7 @@ private:
     ProtocolTab *m_protocolTab = nullptr;
     std::unique_ptr<journals::JournalOwner> m_journals;
     JournalTab *m_journalTab = nullptr;
+    JournalOutput *m_journalOutput = nullptr;
     ProgrammingPages *m_programming = nullptr;
     TAboutBox *m_about = nullptr;
     AppSettings m_settings;

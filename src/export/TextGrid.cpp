@@ -64,11 +64,11 @@ namespace {
 QString exportName(JournalKind journal)
 {
     switch (journal) {
-    case JournalKind::Year: return QStringLiteral("Годовой журнал ");
-    case JournalKind::Day: return QStringLiteral("Суточный журнал ");
+    case JournalKind::Yearly: return QStringLiteral("Годовой журнал ");
+    case JournalKind::Daily: return QStringLiteral("Суточный журнал ");
     case JournalKind::Profile: return QStringLiteral("Профиль нагрузки ");
-    case JournalKind::Setting: return QStringLiteral("Журнал установок");
-    case JournalKind::OnOff: return QStringLiteral("Журнал включений");
+    case JournalKind::Settings: return QStringLiteral("Журнал установок");
+    case JournalKind::PowerOn: return QStringLiteral("Журнал включений");
     }
     return {};
 }
@@ -90,7 +90,7 @@ QString printTitle(JournalKind journal, qint64 meterNumber)
     // A printed page names the yearly and daily journals without the blank;
     // the load profile keeps it.
     QString name = exportName(journal);
-    if (journal == JournalKind::Year || journal == JournalKind::Day)
+    if (journal == JournalKind::Yearly || journal == JournalKind::Daily)
         name.chop(1);
     return journalTitle(meterNumber, name);
 }

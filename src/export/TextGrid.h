@@ -4,6 +4,8 @@
 // grid also decides how each text goes into a workbook cell (number or text)
 // and gives the titles and the date line of exports and printouts.
 
+#include "journals/Journal.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -41,7 +43,7 @@ TextGrid ListViewToGrid(const QAbstractItemModel &model);
 std::optional<double> cellNumber(const QString &text);
 
 // The journals whose lists are exported and printed.
-enum class JournalKind { Year, Day, Profile, Setting, OnOff };
+using JournalKind = journals::JournalKind;
 
 // "Счетчик № <meter number>, <journal name>": the export title names the
 // journal as the workbook heading does, the print title as the page does.

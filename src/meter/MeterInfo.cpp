@@ -281,7 +281,11 @@ void MeterInfo::decodeClock(const QByteArray &r)
 {
     const link::MeterClock clock = link::decodeMeterClock(r, 2);
     m_state.MeterTime = clock.time;
-    setMain(RowDateTime, clock.time.isValid() ? text::dateTime(clock.time) : QStringLiteral("?"));
+    // This row always shows the time, midnight included (only log and report
+    // lines leave out a midnight time).
+    setMain(RowDateTime, clock.time.isValid()
+                             ? text::shortDate(clock.time.date()) + QLatin1Char(' ') + text::longTime(clock.time.time())
+                             : QStringLiteral("?"));
     m_state.MeterStatus = clock.status;
     QString test;
     if (clock.timeNotSet)

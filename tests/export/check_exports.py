@@ -138,11 +138,11 @@ def main():
 
     day = next(e for e in entries if e["name"] == "day")
     check(day["title"] == "Счетчик № 123456, Суточный журнал ", f"daily title {day['title']!r}")
+    check(day["rows"][0] == ["Дата", "1 тариф", "2 тариф", "3 тариф"], f"daily captions {day['rows'][0]}")
     for e in entries:
         compare("xlrd", e["name"], read_xls(os.path.join(folder, e["name"] + ".xls")), e)
         compare("openpyxl", e["name"], read_xlsx(os.path.join(folder, e["name"] + ".xlsx")), e)
         check_csv_text(folder, e)
-    empty = next(e for e in entries if e["name"] == "empty")
     check(len(read_xls(os.path.join(folder, "empty.xls"))) == 2, "the empty list's .xls has not two rows")
     libreoffice(folder, entries)
 

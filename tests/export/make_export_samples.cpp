@@ -23,30 +23,26 @@ struct Sample {
     const char *name;
     JournalKind journal;
     qint64 meterNumber;
-    QStringList captions;
     QList<QStringList> rows;
 };
 
 QList<Sample> samples()
 {
-    const QStringList day{"Дата", "1 тариф", "2 тариф", "3 тариф"};
     return {
-        {"year", JournalKind::Year, 1,
-         {"Дата", "1 тариф", "2 тариф", "3 тариф", "Пик мощн., Вт", "Вр. пика", "Время работы"},
+        {"year", JournalKind::Yearly, 1,
          {{"01.02.2010", "1", "0,0025", "0", "1500", "", "1д.00:00:00"},
           {"01.03.2010", "1234,5", "17,25", "0,75", "2210", "15.02.2010 12:30:00", "00:00:59"}}},
-        {"day", JournalKind::Day, 123456, day,
+        {"day", JournalKind::Daily, 123456,
          {{"01.02.2011", "10,5", "0", "3"}, {"02.02.2011", "12,25", "1,75", "3"}, {"03.02.2011", "13", "2"}}},
         {"profile", JournalKind::Profile, 3,
-         {"Время", "Средняя мощность, кВт", "Прирост показаний, кВт.ч.", "Показание, кВт.ч."},
          {{"05.03.2012 00:00:00", "0,1", "0,05", "10"}, {"05.03.2012 00:30:00", "0,1", "0,05", "10,05"}}},
-        {"setting", JournalKind::Setting, 0, {"Время", "Счетчик коррекций", "Параметр"},
+        {"setting", JournalKind::Settings, 0,
          {{"02.01.2000", "1", "Пароль"}, {"03.01.2000 10:00:00", "2", "12"},
           {"04.01.2000 10:00:00", "3", "Описание; \"новое\""}}},
-        {"onoff", JournalKind::OnOff, 4711, {"Время", "Событие"},
+        {"onoff", JournalKind::PowerOn, 4711,
          {{"01.01.2001 08:00:00", "Счетчик выключен"}, {"01.01.2001 08:05:00", "Счетчик включен"},
           {"02.01.2001 00:00:01", ""}}},
-        {"empty", JournalKind::Day, 2, day, {}},
+        {"empty", JournalKind::Daily, 2, {}},
     };
 }
 
@@ -63,7 +59,7 @@ int main(int argc, char **argv)
     QDir().mkpath(folder.path());
     QJsonArray exports;
     for (const Sample &s : samples()) {
-        const TextGrid grid = makeGrid(s.captions, s.rows);
+        const TextGrid grid = makeGrid(kelvar::journals::journalCaptions(s.journal), s.rows);
         const QString title = exportTitle(s.journal, s.meterNumber);
         for (const char *suffix : {"xls", "xlsx", "csv"}) {
             const QString path = folder.filePath(QStringLiteral("%1.%2").arg(s.name, suffix));

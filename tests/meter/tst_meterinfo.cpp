@@ -79,6 +79,8 @@ private slots:
         const QByteArray c61 = clockReply("09 05 14 03 09 12 26 61");
         const QByteArray c80 = clockReply("09 05 14 03 09 12 26 80");
         QTest::newRow("date time") << none << c61 << int(Main) << int(MeterInfo::RowDateTime) << "09.12.2026 14:05:09";
+        QTest::newRow("date time at midnight") << none << clockReply("00 00 00 01 01 01 26 80") << int(Main)
+                                               << int(MeterInfo::RowDateTime) << "01.01.2026 00:00:00";
         QTest::newRow("0x61 clock test") << none << c61 << int(Main) << int(MeterInfo::RowClockTest)
                                          << "Время не установлено. Неисправность ЧРВ.";
         QTest::newRow("0x61 summer") << none << c61 << int(Main) << int(MeterInfo::RowSummerTime) << "нет";

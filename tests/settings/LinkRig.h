@@ -68,22 +68,15 @@ struct LinkRig {
     // The meter has been read once: its number row holds a value.
     bool waitForInfo(int ms = 10000)
     {
-        QElapsedTimer t;
-        t.start();
-        while (info.mainValue(meter::MeterInfo::RowNumber).isEmpty() && t.elapsed() < ms)
-            QTest::qWait(20);
-        return !info.mainValue(meter::MeterInfo::RowNumber).isEmpty();
+        return QTest::qWaitFor([this] { return !info.mainValue(meter::MeterInfo::RowNumber).isEmpty(); }, ms);
     }
 
     // The write batch has run (green or red indicator shown).
     bool waitForOutcome(int ms = 15000)
     {
-        QElapsedTimer t;
-        t.start();
-        while (!indicators.contains(link::Indicator::Green) && !indicators.contains(link::Indicator::Red)
-               && t.elapsed() < ms)
-            QTest::qWait(20);
-        return indicators.contains(link::Indicator::Green) || indicators.contains(link::Indicator::Red);
+        return QTest::qWaitFor([this] {
+            return indicators.contains(link::Indicator::Green) || indicators.contains(link::Indicator::Red);
+        }, ms);
     }
 
     // Function codes the meter received, in order.
