@@ -3,17 +3,20 @@
 #include "app/ConnectionPanel.h"
 #include "app/Icons.h"
 #include "app/InfoTab.h"
+#include "app/ProductionBench.h"
 #include "app/ProtocolTab.h"
 #include "app/TAboutBox.h"
 #include "app/tabs/JournalTab.h"
 #include "app/schedule/ScheduleTab.h"
 #include "app/tabs/ProgrammingPages.h"
 #include "journals/JournalOwner.h"
+#include "app/tabs/SettingsTab.h"
 #include "db/OperationLog.h"
 #include "schedule/ScheduleModel.h"
 #include "schedule/ScheduleTables.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -31,6 +34,8 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace kelvar::app {
 
@@ -115,6 +120,18 @@ TFormMain::TFormMain(const StartOptions &options, QWidget *parent)
     FormCreate(options);
     m_programming = new ProgrammingPages(*this); // needs the start modes
     m_about = new TAboutBox(this);
+    if (m_productionMode) {
+        SettingsTab &settings = m_programming->settingsTab();
+        m_production = new ProductionBench({*m_engine, *m_info, settings.owner(), [&settings] { return settings.values(); },
+                                            settings.SpinEdit_Number, m_panel->ComboScaner, m_panel->CheckScaner,
+                                            ActionFixDb, options.clock},
+                                           this);
+        m_production->setMessageHandler([this](QMessageBox::Icon icon, const QString &title, const QString &text) {
+            showMessage(icon, title, text);
+        });
+        connect(m_production, &ProductionBench::stopRequested, this, &QWidget::close, Qt::QueuedConnection);
+        m_production->startScanner();
+    }
 
     // The client area is fixed; the menu bar lies outside it.
     setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
@@ -412,6 +429,34 @@ void TFormMain::closeEvent(QCloseEvent *event)
 {
     FormClose();
     event->accept();
+}
+
+void TFormMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange)
+        return;
+    if (isActiveWindow()) {
+        FormActivate();
+        return;
+    }
+    // Which window took over is known once the change has gone through.
+    QTimer::singleShot(0, this, [this] {
+        QWidget *active = QApplication::activeWindow();
+        m_otherWindow = active != this ? active : nullptr;
+    });
+}
+
+void TFormMain::FormActivate()
+{
+    const bool first = !std::exchange(m_activated, true);
+    QWidget *other = std::exchange(m_otherWindow, nullptr);
+    // A message box (of the check itself, or of anything else) gives no new
+    // check when it closes; another application's window neither.
+    if (!first && (!other || qobject_cast<QMessageBox *>(other)))
+        return;
+    if (m_production)
+        m_production->FormActivate();
 }
 
 void TFormMain::showMessage(QMessageBox::Icon icon, const QString &title, const QString &text)

@@ -15,6 +15,7 @@
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -29,11 +30,13 @@ namespace kelvar::schedule {
 class ScheduleModel;
 class ScheduleTables;
 }
+namespace kelvar::db { class ClockSetter; }
 
 namespace kelvar::app {
 
 class ConnectionPanel;
 class JournalTab;
+class ProductionBench;
 class InfoTab;
 class ProgrammingPages;
 class ProtocolTab;
@@ -46,6 +49,7 @@ struct StartOptions {
     bool connect = false;   // connect once the window is shown
     bool temporaryPort = false; // portName serves this run only (the simulated meter's): the stored port stays
     std::optional<QStringList> ports; // the serial ports to offer; none: the ports found on this workstation
+    db::ClockSetter *clock = nullptr; // production mode sets the workstation clock through it; none: never set
 };
 
 // The result indicator on the tool bar: hidden, green or red circle.
@@ -99,6 +103,12 @@ public:
     schedule::ScheduleTables &scheduleTables() { return *m_scheduleTables; }
     ScheduleTab &scheduleTab() { return *m_scheduleTab; }
     TAboutBox &aboutBox() { return *m_about; }
+    ProductionBench *productionBench() { return m_production; } // production mode only
+
+    // The window became the program's active window: in production mode the
+    // start-up check, again whenever another window of the program (not a
+    // message box) was active in between.
+    void FormActivate();
 
     // Every message box of the window goes through here (tests replace it).
     void setMessageHandler(MessageHandler handler) { m_message = std::move(handler); }
@@ -144,6 +154,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void FormCreate(const StartOptions &options);
@@ -172,6 +183,9 @@ private:
     std::unique_ptr<schedule::ScheduleTables> m_scheduleTables;
     ScheduleTab *m_scheduleTab = nullptr;
     TAboutBox *m_about = nullptr;
+    ProductionBench *m_production = nullptr;
+    QPointer<QWidget> m_otherWindow;   // the program's window active before this one
+    bool m_activated = false;
     AppSettings m_settings;
     bool m_productionMode = false;
     bool m_masterMode = false;
