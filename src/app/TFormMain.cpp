@@ -34,6 +34,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <utility>
 
@@ -120,6 +121,7 @@ TFormMain::TFormMain(const StartOptions &options, QWidget *parent)
     FormCreate(options);
     m_programming = new ProgrammingPages(*this); // needs the start modes
     m_about = new TAboutBox(this);
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &TFormMain::noteActiveWindow);
     if (m_productionMode) {
         SettingsTab &settings = m_programming->settingsTab();
         m_production = new ProductionBench({*m_engine, *m_info, settings.owner(), [&settings] { return settings.values(); },
@@ -434,17 +436,20 @@ void TFormMain::closeEvent(QCloseEvent *event)
 void TFormMain::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() != QEvent::ActivationChange)
-        return;
-    if (isActiveWindow()) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
         FormActivate();
+}
+
+void TFormMain::noteActiveWindow(QWindow *window)
+{
+    if (!window || window == windowHandle())
         return;
+    // The program's window that took over from this one (none: another program's).
+    m_otherWindow = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->windowHandle() == window)
+            m_otherWindow = widget;
     }
-    // Which window took over is known once the change has gone through.
-    QTimer::singleShot(0, this, [this] {
-        QWidget *active = QApplication::activeWindow();
-        m_otherWindow = active != this ? active : nullptr;
-    });
 }
 
 void TFormMain::FormActivate()

@@ -24,6 +24,7 @@
 class QLabel;
 class QTabWidget;
 class QToolBar;
+class QWindow;
 
 namespace kelvar::journals { class JournalOwner; }
 namespace kelvar::schedule {
@@ -167,6 +168,7 @@ private:
     void connectEngine();
     void applyModes();
     void EnableControls(bool enabled);
+    void noteActiveWindow(QWindow *window);
 
     meter::MeterState m_state;
     std::unique_ptr<link::QSerialPortChannel> m_channel;
