@@ -81,7 +81,7 @@ void ProductionBench::ActionFixDbExecute()
     // Green only for a record that was written: the indicator then hides and
     // the meter information is read afresh.
     if (result == db::ProductionSession::Record::Recorded)
-        m_parts.engine.showResult(link::Indicator::Green);
+        m_parts.showRecorded();
 }
 
 } // namespace kelvar::app

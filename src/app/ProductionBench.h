@@ -43,6 +43,7 @@ public:
         QCheckBox *CheckScaner;
         QAction *ActionFixDb;
         db::ClockSetter *clock;                           // none: the clock is never set
+        std::function<void()> showRecorded;               // the green indicator of a written record
     };
 
     ProductionBench(const Parts &parts, QObject *parent = nullptr);

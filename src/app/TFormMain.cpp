@@ -126,7 +126,15 @@ TFormMain::TFormMain(const StartOptions &options, QWidget *parent)
         SettingsTab &settings = m_programming->settingsTab();
         m_production = new ProductionBench({*m_engine, *m_info, settings.owner(), [&settings] { return settings.values(); },
                                             settings.SpinEdit_Number, m_panel->ComboScaner, m_panel->CheckScaner,
-                                            ActionFixDb, options.clock},
+                                            ActionFixDb, options.clock,
+                                            [this] {
+                                                // Green for 2 s, then the meter is read afresh.
+                                                Shape1->setIndicator(link::Indicator::Green);
+                                                QTimer::singleShot(2000, this, [this] {
+                                                    Shape1->setIndicator(link::Indicator::Hidden);
+                                                    ActionReset->trigger();
+                                                });
+                                            }},
                                            this);
         m_production->setMessageHandler([this](QMessageBox::Icon icon, const QString &title, const QString &text) {
             showMessage(icon, title, text);

@@ -135,9 +135,6 @@ public:
     void repeatRequest();
     // One line in the protocol view.
     void AddToProtocol(const QString &text);
-    // Shows the result indicator until TimerShape hides it and resets the
-    // meter information (a write completed, an operation recorded).
-    void showResult(Indicator indicator);
 
     // A confirmed write of new link parameters: the address, baud rate,
     // protocol type and parity switch with the link staying up; requests still
@@ -206,6 +203,7 @@ private:
     QByteArray takeArrived();
     void clearQueue();                  // empties the queue (runs CommandsChange when it held anything)
     void dropFromQueue(qsizetype count); // the first count requests
+    void showResult(Indicator indicator); // Shape1 until TimerShape hides it
     void handOver(const QByteArray &response);
     void countResponse(const QByteArray &response);
     void noteBadCrc();                  // a whole reply with a bad CRC, counted once per exchange
