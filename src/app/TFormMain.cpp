@@ -3,6 +3,7 @@
 #include "app/ConnectionPanel.h"
 #include "app/Icons.h"
 #include "app/InfoTab.h"
+#include "app/ProductionBench.h"
 #include "app/ProtocolTab.h"
 #include "app/TAboutBox.h"
 #include "app/tabs/JournalOutput.h"
@@ -11,11 +12,13 @@
 #include "app/tabs/ProgrammingPages.h"
 #include "app/tabs/ScheduleActions.h"
 #include "journals/JournalOwner.h"
+#include "app/tabs/SettingsTab.h"
 #include "db/OperationLog.h"
 #include "schedule/ScheduleModel.h"
 #include "schedule/ScheduleTables.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -36,6 +39,9 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
+
+#include <utility>
 
 namespace kelvar::app {
 
@@ -122,6 +128,27 @@ TFormMain::TFormMain(const StartOptions &options, QWidget *parent)
     m_programming = new ProgrammingPages(*this); // needs the start modes
     composeSchedule();
     m_about = new TAboutBox(this);
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &TFormMain::noteActiveWindow);
+    if (m_productionMode) {
+        SettingsTab &settings = m_programming->settingsTab();
+        m_production = new ProductionBench({*m_engine, *m_info, settings.owner(), [&settings] { return settings.values(); },
+                                            settings.SpinEdit_Number, m_panel->ComboScaner, m_panel->CheckScaner,
+                                            ActionFixDb, options.clock,
+                                            [this] {
+                                                // Green for 2 s, then the meter is read afresh.
+                                                Shape1->setIndicator(link::Indicator::Green);
+                                                QTimer::singleShot(2000, this, [this] {
+                                                    Shape1->setIndicator(link::Indicator::Hidden);
+                                                    ActionReset->trigger();
+                                                });
+                                            }},
+                                           this);
+        m_production->setMessageHandler([this](QMessageBox::Icon icon, const QString &title, const QString &text) {
+            showMessage(icon, title, text);
+        });
+        connect(m_production, &ProductionBench::stopRequested, this, &QWidget::close, Qt::QueuedConnection);
+        m_production->startScanner();
+    }
 
     // The client area is fixed; the menu bar lies outside it.
     setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
@@ -452,6 +479,37 @@ void TFormMain::closeEvent(QCloseEvent *event)
 {
     FormClose();
     event->accept();
+}
+
+void TFormMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+}
+
+void TFormMain::noteActiveWindow(QWindow *window)
+{
+    if (!window || window == windowHandle())
+        return;
+    // The program's window that took over from this one (none: another program's).
+    m_otherWindow = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->windowHandle() == window)
+            m_otherWindow = widget;
+    }
+}
+
+void TFormMain::FormActivate()
+{
+    const bool first = !std::exchange(m_activated, true);
+    QWidget *other = std::exchange(m_otherWindow, nullptr);
+    // A message box (of the check itself, or of anything else) gives no new
+    // check when it closes; another application's window neither.
+    if (!first && (!other || qobject_cast<QMessageBox *>(other)))
+        return;
+    if (m_production)
+        m_production->FormActivate();
 }
 
 void TFormMain::showMessage(QMessageBox::Icon icon, const QString &title, const QString &text)

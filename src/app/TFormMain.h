@@ -18,6 +18,7 @@
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -26,18 +27,21 @@
 class QLabel;
 class QTabWidget;
 class QToolBar;
+class QWindow;
 
 namespace kelvar::journals { class JournalOwner; }
 namespace kelvar::schedule {
 class ScheduleModel;
 class ScheduleTables;
 }
+namespace kelvar::db { class ClockSetter; }
 
 namespace kelvar::app {
 
 class ConnectionPanel;
 class JournalOutput;
 class JournalTab;
+class ProductionBench;
 class InfoTab;
 class ProgrammingPages;
 class ProtocolTab;
@@ -51,6 +55,7 @@ struct StartOptions {
     bool connect = false;   // connect once the window is shown
     bool temporaryPort = false; // portName serves this run only (the simulated meter's): the stored port stays
     std::optional<QStringList> ports; // the serial ports to offer; none: the ports found on this workstation
+    db::ClockSetter *clock = nullptr; // production mode sets the workstation clock through it; none: never set
 };
 
 // The result indicator on the tool bar: hidden, green or red circle.
@@ -106,6 +111,12 @@ public:
     schedule::ScheduleExchange &scheduleExchange() { return *m_scheduleExchange; }
     ScheduleTab &scheduleTab() { return *m_scheduleTab; }
     ScheduleActions &scheduleActions() { return *m_scheduleActions; }
+    ProductionBench *productionBench() { return m_production; } // production mode only
+
+    // The window became the program's active window: in production mode the
+    // start-up check, again whenever another window of the program (not a
+    // message box) was active in between.
+    void FormActivate();
 
     // Every message box of the window goes through here (tests replace it).
     void setMessageHandler(MessageHandler handler) { m_message = std::move(handler); }
@@ -151,6 +162,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void FormCreate(const StartOptions &options);
@@ -164,6 +176,7 @@ private:
     void applyModes();
     void composeSchedule();
     void EnableControls(bool enabled);
+    void noteActiveWindow(QWindow *window);
 
     meter::MeterState m_state;
     std::unique_ptr<link::QSerialPortChannel> m_channel;
@@ -183,6 +196,9 @@ private:
     JournalOutput *m_journalOutput = nullptr;
     ProgrammingPages *m_programming = nullptr;
     TAboutBox *m_about = nullptr;
+    ProductionBench *m_production = nullptr;
+    QPointer<QWidget> m_otherWindow;   // the program's window active before this one
+    bool m_activated = false;
     AppSettings m_settings;
     bool m_productionMode = false;
     bool m_masterMode = false;

@@ -3,6 +3,7 @@
 #include "app/Icons.h"
 #include "app/Simulation.h"
 #include "app/TFormMain.h"
+#include "db/ClockSetter.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -33,6 +34,9 @@ int main(int argc, char *argv[])
     parser.process(app);
 
     app::StartOptions options;
+    // Production mode sets the workstation clock from the database server.
+    db::SystemClockSetter systemClock;
+    options.clock = &systemClock;
     options.portName = parser.value(port);
     options.connect = parser.isSet(connect);
 

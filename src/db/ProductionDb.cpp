@@ -42,6 +42,10 @@ const QString Ins = QStringLiteral(
 ProductionDb::ProductionDb(const QString &connectionName, const QString &dataSource)
     : m_connection(connectionName)
 {
+    if (m_connection.isEmpty()) {
+        static int count = 0;
+        m_connection = QStringLiteral("electrometer-%1").arg(++count);
+    }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_connection);
     db.setDatabaseName(dataSource);
     // No login prompt (the driver manager never opens a dialog from a plain

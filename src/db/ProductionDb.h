@@ -31,8 +31,8 @@ public:
     static constexpr int OperationTypeId = 3;  // operation.type_id of a programming operation
     static constexpr int PlantTypeId = 3;      // plant.type_id of a programming bench
 
-    // connectionName names the Qt connection (one per object).
-    explicit ProductionDb(const QString &connectionName = QStringLiteral("electrometer"),
+    // connectionName names the Qt connection; empty: a name of its own.
+    explicit ProductionDb(const QString &connectionName = {},
                           const QString &dataSource = QString::fromLatin1(DataSourceName));
     ~ProductionDb();
     ProductionDb(const ProductionDb &) = delete;
