@@ -147,7 +147,7 @@ int main(int argc, char **argv)
         const QList<qint64> last = f.costNs.mid(std::max<qsizetype>(0, f.costNs.size() - 32));
         out << (protocol == link::Protocol::Rs485 ? "Rs-485" : "MODBUS") << ": " << (f.ok ? "complete" : "FAILED")
             << ", " << f.rows << " rows; total " << f.totalMs << " ms, wire-time limit " << f.wireMs
-            << " ms (the 50 ms send tick alone: " << 256 * 50 << " ms)\n"
+            << " ms\n"
             << "  interface thread per response (decode + insert + list + chart): median "
             << QString::number(medianUs(f.costNs), 'f', 1) << " us, worst " << QString::number(worstUs(f.costNs), 'f', 1)
             << " us; last 32 responses: median " << QString::number(medianUs(last), 'f', 1) << " us, worst "
