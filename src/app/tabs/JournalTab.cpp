@@ -169,8 +169,12 @@ JournalTab::JournalTab(QWidget *page, link::ExchangeEngine &engine, journals::Jo
     });
     connect(&owner, &journals::JournalOwner::rowReady, this, &JournalTab::addRow);
     connect(&owner, &journals::JournalOwner::progress, this, [this](JournalKind, int value, int maximum) {
+        // A progress bar repaints at once on every new value; here it is
+        // painted with the next frame instead, off the response's handling.
+        GaugeJournal->setUpdatesEnabled(false);
         GaugeJournal->setRange(0, maximum);
         GaugeJournal->setValue(value);
+        GaugeJournal->setUpdatesEnabled(true);
     });
     connect(&owner, &journals::JournalOwner::chartChanged, this,
             [this](JournalKind kind, const QList<journals::ChartBar> &bars) {
