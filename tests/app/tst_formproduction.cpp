@@ -143,6 +143,9 @@ private slots:
         auto *number = bench.rig.find<QSpinBox>("SpinEdit_Number");
         QVERIFY(bench.rig.find<QCheckBox>("CheckScaner")->isChecked());
         QTRY_VERIFY_WITH_TIMEOUT(form.ActionFixDb->isEnabled(), WaitMs);
+        // The first read of the meter's own number fills the field; a code
+        // scanned before that would be overwritten by it.
+        QTRY_COMPARE_WITH_TIMEOUT(number->value(), 4711, WaitMs);
 
         bench.scanner.sendCode(QStringLiteral("999"), 2, sim::ScannerServer::LineEnding::CrLf);
         QTRY_COMPARE_WITH_TIMEOUT(number->value(), 999, 5000);
