@@ -147,7 +147,7 @@ private slots:
         QCOMPARE(workingCopyPath(dir.filePath(target)), dir.filePath(copy));
     }
 
-    // The spec'd sheet layout, read back by the engine: title row, caption
+    // The export's sheet layout, read back by the engine: title row, caption
     // row, numbers as numbers and other texts unchanged.
     void xlsCells()
     {
