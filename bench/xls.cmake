@@ -2,3 +2,4 @@
 # load-profile rows.
 add_executable(bench_xls_workbook ${CMAKE_CURRENT_LIST_DIR}/xls/bench_workbook.cpp)
 target_link_libraries(bench_xls_workbook PRIVATE kelvar_core)
+target_include_directories(bench_xls_workbook PRIVATE ${CMAKE_CURRENT_LIST_DIR})

@@ -15,6 +15,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "BenchFigures.h"
+
 #include <algorithm>
 #include <ctime>
 #include <cstdio>
@@ -24,36 +26,9 @@
 using namespace kelvar;
 using namespace kelvar::exporting;
 
-namespace {
-
-// Peak resident memory of the process in KiB (Linux; -1 elsewhere);
-// resetPeak() starts a new measurement.
-long peakKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-void resetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-} // namespace
+using kelvar::bench::median;
+using kelvar::bench::peakKiB;
+using kelvar::bench::resetPeak;
 
 int main(int argc, char **argv)
 {

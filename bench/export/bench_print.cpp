@@ -14,26 +14,14 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 
+#include "BenchFigures.h"
+
 #include <cstdio>
 #include <cstdlib>
 
 using namespace kelvar;
 
-namespace {
-
-long peakKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-} // namespace
+using kelvar::bench::peakKiB;
 
 int main(int argc, char **argv)
 {

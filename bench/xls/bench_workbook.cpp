@@ -13,6 +13,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "BenchFigures.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -20,39 +22,16 @@
 
 using namespace kelvar::xls;
 
+using kelvar::bench::median;
+using kelvar::bench::peakKiB;
+using kelvar::bench::resetPeak;
+
 namespace {
-
-// Peak resident memory of the process in KiB (Linux); resetPeak() starts a
-// new measurement.
-long peakKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-void resetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
 
 [[noreturn]] void die(const QString &what)
 {
     std::fprintf(stderr, "bench_xls_workbook: %s\n", qPrintable(what));
     std::exit(1);
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace
