@@ -8,6 +8,9 @@
 #include "link/ExchangeEngine.h"
 #include "meter/MeterInfo.h"
 #include "meter/MeterRead.h"
+#include "schedule/EditorImage.h"
+#include "schedule/ScheduleModel.h"
+#include "schedule/ScheduleTables.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -62,6 +65,12 @@ struct Options {
     QCommandLineOption timeout{QStringLiteral("timeout"),
                                QStringLiteral("Response time-out in milliseconds, 200..30000 (default 500)."),
                                QStringLiteral("MS"), QStringLiteral("500")};
+    QCommandLineOption pause{QStringLiteral("pause"),
+                             QStringLiteral("The pause between requests in milliseconds, %1..%2 (default %3).")
+                                 .arg(link::MinRequestPause)
+                                 .arg(link::MaxRequestPause)
+                                 .arg(link::DefaultRequestPause),
+                             QStringLiteral("MS"), QString::number(link::DefaultRequestPause)};
     QCommandLineOption password{QStringLiteral("password"),
                                 QStringLiteral("The meter's access password for writes (default %1).")
                                     .arg(meter::defaultPasswordText()),
@@ -83,9 +92,11 @@ struct Options {
                                QStringLiteral("The file to write: .xls, .xlsx or .csv by its extension; - for CSV "
                                               "on standard output."),
                                QStringLiteral("FILE")};
+    QCommandLineOption scheduleOut{QStringLiteral("out"), QStringLiteral("The schedule file (.tsc) to write."),
+                                   QStringLiteral("FILE")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
 
-    QList<QCommandLineOption> link() const { return {port, protocol, parity, baud, address, timeout, password, trace}; }
+    QList<QCommandLineOption> link() const { return {port, protocol, parity, baud, address, timeout, pause, password, trace}; }
 };
 
 struct Command {
@@ -93,6 +104,7 @@ struct Command {
     QString synopsis;
     QString description;
     QList<QCommandLineOption> options;  // besides the link options
+    int words;                          // the words after the command's name
     int (*run)(const QCommandLineParser &, const Options &, const LinkOptions &);
 };
 
@@ -133,6 +145,7 @@ LinkOptions linkOptions(const QCommandLineParser &p, const Options &o)
     link.baudIndex = choiceOption(p, o.baud, meter::baudTexts());
     link.address = integerOption(p, o.address, 0, 255);
     link.timeout = integerOption(p, o.timeout, 200, 30000);
+    link.pause = integerOption(p, o.pause, link::MinRequestPause, link::MaxRequestPause);
     link.password = p.value(o.password);
     return link;
 }
@@ -305,31 +318,108 @@ int journalCommand(const QCommandLineParser &p, const Options &o, const LinkOpti
     return ExitOk;
 }
 
+// The image as the window's schedule editor holds it once it has taken it in
+// (from a file or from the meter): what the window would save or write.
+std::optional<schedule::ScheduleImage> throughEditor(const schedule::ScheduleImage &image, QString *error)
+{
+    schedule::ScheduleModel model;
+    schedule::ScheduleTables tables;
+    if (!schedule::applyImage(image, model, tables, error))
+        return std::nullopt;
+    return schedule::takeImage(model, tables);
+}
+
+int scheduleRead(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
+{
+    const QString target = p.value(o.scheduleOut);
+    if (target.isEmpty())
+        throw UsageError{QStringLiteral("--out FILE.tsc is needed")};
+    Run run(p, o, link);
+    if (const int result = run.connectAndRead())
+        return run.fail(result);
+    if (const int result = run.session.readSchedule())
+        return run.fail(result);
+    QString error;
+    const auto image = throughEditor(run.session.schedule().result(), &error);
+    if (!image) {
+        err() << QStringLiteral("the meter's schedule cannot be taken: ") << error << Qt::endl;
+        return ExitRefused;
+    }
+    // Written whole or not at all: a failed write leaves an older file as it was.
+    if (!schedule::writeTscFile(target, *image, &error)) {
+        err() << error << Qt::endl;
+        return ExitUsage;
+    }
+    return ExitOk;
+}
+
+int scheduleWrite(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
+{
+    const QString path = p.positionalArguments().at(2);
+    QString error;
+    // The whole file is checked before the port is opened.
+    std::optional<schedule::ScheduleImage> image = schedule::readTscFile(path, &error);
+    if (image)
+        image = throughEditor(*image, &error);
+    if (!image)
+        throw UsageError{QStringLiteral("%1: %2").arg(path, error)};
+    const int records = schedule::buildScheduleWrite(*image).recordCount;
+    if (!schedule::fitsInMeter(records))
+        throw UsageError{QStringLiteral("%1: %2").arg(path, schedule::tooManyRecordsMessage(records))};
+
+    Run run(p, o, link);
+    if (const int result = run.connectAndRead())
+        return run.fail(result);
+    if (const int result = run.session.writeSchedule(*image))
+        return run.fail(result);
+    if (const int leftOut = run.session.schedule().leftOutRecords())
+        err() << QStringLiteral("%1 records apply to no day (no day type or no month) and were not written.")
+                     .arg(leftOut)
+              << Qt::endl;
+    return ExitOk;
+}
+
+int scheduleCommand(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
+{
+    const QStringList words = p.positionalArguments();
+    if (words.value(1) == QStringLiteral("read") && words.size() == 2)
+        return scheduleRead(p, o, link);
+    if (words.value(1) == QStringLiteral("write") && words.size() == 3)
+        return scheduleWrite(p, o, link);
+    throw UsageError{QStringLiteral("schedule read --out FILE.tsc, or schedule write FILE.tsc")};
+}
+
 const QList<Command> &commands(const Options &o)
 {
     static const QList<Command> list{
         {QStringLiteral("info"), QStringLiteral("info [--json]"),
          QStringLiteral("Reads the meter once (one poll cycle) and prints the rows of the information tab, "
                         "or with --json the same values typed."),
-         {o.json}, &infoCommand},
+         {o.json}, 0, &infoCommand},
         {QStringLiteral("write"), QStringLiteral("write --template FILE"),
          QStringLiteral("Writes the settings the template names, as the settings tab does (access password "
                         "first, link parameters last; the clock from the workstation unless the template fixes "
                         "it), then reads the meter again and prints each setting as ok or differs."),
-         {o.templateFile}, &writeCommand},
+         {o.templateFile}, 0, &writeCommand},
         {QStringLiteral("compare"), QStringLiteral("compare --template FILE"),
          QStringLiteral("Reads the meter and compares it with the template; writes nothing."),
-         {o.templateFile}, &compareCommand},
+         {o.templateFile}, 0, &compareCommand},
         {QStringLiteral("find-address"), QStringLiteral("find-address [--from N]"),
          QStringLiteral("Tries one address after the other (one time-out each) until a meter answers, "
                         "and prints its address."),
-         {o.from}, &findAddressCommand},
+         {o.from}, 0, &findAddressCommand},
         {QStringLiteral("journal"),
          QStringLiteral("journal yearly|daily|profile|settings|power [--year Y] [--month M] [--date YYYY-MM-DD] --out FILE"),
          QStringLiteral("Reads one journal of the meter and writes its list as the window exports it (.xls, .xlsx "
                         "or .csv by the file's extension; - writes CSV to standard output). The file is written "
                         "whole or not at all."),
-         {o.year, o.month, o.date, o.outFile}, &journalCommand},
+         {o.year, o.month, o.date, o.outFile}, 1, &journalCommand},
+        {QStringLiteral("schedule"), QStringLiteral("schedule read --out FILE.tsc | schedule write FILE.tsc"),
+         QStringLiteral("Reads the meter's tariff schedule (zones, holidays, transfers, limit coefficient) into a "
+                        "schedule file, written whole or not at all; or writes a schedule file to the meter as "
+                        "\"Записать в счетчик\" of the schedule editor does (the access password first). The file "
+                        "is checked whole before anything is sent."),
+         {o.scheduleOut}, 2, &scheduleCommand},
     };
     return list;
 }
@@ -456,8 +546,9 @@ int run(const QStringList &arguments)
                   << QLatin1Char('\n') << exitCodesText();
             return ExitOk;
         }
-        if (parser.positionalArguments().size() != 1 && command->name != QStringLiteral("journal"))
-            throw UsageError{QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().value(1))};
+        if (parser.positionalArguments().size() > 1 + command->words)
+            throw UsageError{QStringLiteral("unexpected argument \"%1\"")
+                                 .arg(parser.positionalArguments().value(1 + command->words))};
         const LinkOptions link = linkOptions(parser, o);
         return command->run(parser, o, link);
     } catch (const UsageError &e) {

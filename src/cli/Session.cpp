@@ -24,7 +24,10 @@ Session::Session(const LinkOptions &options, Progress &progress, QObject *parent
     m_engine.setBaudIndex(options.baudIndex);
     m_engine.setAddress(options.address);
     m_engine.setTimeout(options.timeout);
-    meter::registerMeterInfo(m_dispatcher, m_info);
+    m_engine.setRequestPause(options.pause);
+    // Function 8 is shared: the checksum for the information, zone slots for the schedule.
+    meter::registerMeterInfo(m_dispatcher, m_info, m_schedule.recordReplies());
+    m_schedule.setOperationLog(&m_log);
 
     connect(&m_engine, &link::ExchangeEngine::ResetMeterInfo, &m_info, &meter::MeterInfo::ResetMeterInfo);
     connect(&m_engine, &link::ExchangeEngine::portError, this, [this](const QString &message) { m_error = message; });
@@ -208,6 +211,67 @@ int Session::readJournal(journals::JournalKind kind, const journals::JournalPara
     disconnect(c1);
     disconnect(c2);
     return result;
+}
+
+int Session::runSchedule(const QString &label, const std::function<schedule::ScheduleExchange::Start()> &start)
+{
+    using schedule::ScheduleExchange;
+    m_meterErrors.clear();
+    bool ended = false;
+    bool ok = false;
+    QString why;
+    int requests = 0;
+    const auto c1 = connect(&m_schedule, &ScheduleExchange::finished, this, [&](bool done, const QString &error) {
+        ended = true;
+        ok = done;
+        why = error;
+    });
+    // The exchange announces its total with done = 0 as it starts.
+    const auto c2 = connect(&m_schedule, &ScheduleExchange::progress, this, [&](int done, int total) {
+        if (done == 0) {
+            requests = total;
+            m_progress.begin(label, total);
+        } else {
+            m_progress.update(done);
+        }
+    });
+    int result = ExitOk;
+    switch (start()) {
+    case ScheduleExchange::Start::Started:
+        result = runUntil([&] { return ended; }, 3LL * (requests + 2) * (m_options.timeout + 150) + 5000);
+        m_progress.finish();
+        if (result == ExitOk && !ok) {
+            m_error = why;
+            // An error reply is the meter saying no (its text is in the
+            // reason); silence is the link failing.
+            result = m_meterErrors.isEmpty() ? ExitLink : ExitRefused;
+        }
+        break;
+    case ScheduleExchange::Start::InvalidPassword:
+    case ScheduleExchange::Start::TooManyRecords:
+        m_error = m_schedule.refusalText();
+        result = ExitUsage;
+        break;
+    case ScheduleExchange::Start::NotConnected:
+    case ScheduleExchange::Start::Busy:
+        m_error = m_schedule.refusalText();
+        result = ExitLink;
+        break;
+    }
+    disconnect(c1);
+    disconnect(c2);
+    return result;
+}
+
+int Session::readSchedule()
+{
+    return runSchedule(QStringLiteral("reading schedule"), [this] { return m_schedule.startRead(); });
+}
+
+int Session::writeSchedule(const schedule::ScheduleImage &image)
+{
+    return runSchedule(QStringLiteral("writing schedule"),
+                       [this, &image] { return m_schedule.startWrite(image, m_options.password); });
 }
 
 } // namespace kelvar::cli

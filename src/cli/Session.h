@@ -9,11 +9,13 @@
 #include "db/OperationLog.h"
 #include "journals/JournalOwner.h"
 #include "link/ExchangeEngine.h"
+#include "link/LinkPacing.h"
 #include "link/QSerialPortChannel.h"
 #include "meter/MeterInfo.h"
 #include "meter/MeterRead.h"
 #include "meter/ResponseDispatcher.h"
 #include "meter/SettingsOwner.h"
+#include "schedule/ScheduleExchange.h"
 
 #include <QStringList>
 
@@ -36,6 +38,7 @@ struct LinkOptions {
     int baudIndex = 0;
     int address = 0;
     int timeout = link::ExchangeEngine::DefaultTimeout;
+    int pause = link::DefaultRequestPause; // the pause between requests
     QString password = meter::defaultPasswordText(); // the access password
 };
 
@@ -66,6 +69,13 @@ public:
     int readJournal(journals::JournalKind kind, const journals::JournalParams &params);
     const journals::JournalOwner &journals() const { return m_journals; }
 
+    // Reads the meter's whole schedule into schedule().result().
+    int readSchedule();
+    // Writes a schedule image, preceded by the access password while the
+    // meter has accepted none.
+    int writeSchedule(const schedule::ScheduleImage &image);
+    const schedule::ScheduleExchange &schedule() const { return m_schedule; }
+
     // When the clock was written: the workstation time of its confirmation.
     QDateTime clockWrittenAt() const { return m_clockWrittenAt; }
 
@@ -73,6 +83,8 @@ private:
     // Runs the event loop until done() holds (ExitOk), the link fails
     // (ExitLink) or a failure is set by a handler.
     int runUntil(const std::function<bool()> &done, qint64 limitMs);
+    // Runs one schedule exchange started by start() to its end.
+    int runSchedule(const QString &label, const std::function<schedule::ScheduleExchange::Start()> &start);
 
     LinkOptions m_options;
     Progress &m_progress;
@@ -85,6 +97,7 @@ private:
     meter::SettingsOwner m_settings;
     meter::PollCycleWatch m_watch{m_dispatcher, m_info};
     journals::JournalOwner m_journals{m_engine, m_dispatcher, m_state};
+    schedule::ScheduleExchange m_schedule{m_engine, m_dispatcher, m_state};
 
     QString m_error;
     int m_failure = ExitOk;       // set by a handler: ends the running step

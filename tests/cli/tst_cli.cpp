@@ -3,13 +3,16 @@
 // prints, its exit code and the meter's state afterwards are checked.
 
 #include "TestUtil.h"
+#include "../schedule/SampleSchedule.h"
 #include "cli/Progress.h"
 #include "common/TextFormat.h"
 #include "link/Catalogue.h"
 #include "journals/Journal.h"
 #include "meter/MeterInfo.h"
 #include "metersim/MeterServer.h"
+#include "schedule/ScheduleFile.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -414,6 +417,110 @@ private slots:
         QVERIFY(!QFile::exists(rig.dir.filePath("d.xls")));
     }
 
+    // A schedule file written to the meter, read back into another file, and
+    // that file written over a schedule changed behind the program's back:
+    // the file read is the file written, and the meter holds the first
+    // schedule again.
+    void scheduleRoundTrip_data() { protocols_data(); }
+    void scheduleRoundTrip()
+    {
+        QFETCH(int, protocol);
+        CliRig rig{link::Protocol(protocol)};
+        QVERIFY(rig.start());
+        const QStringList link = rig.link() + QStringList{"--pause", "0"};
+        const QString first = rig.dir.filePath("first.tsc");
+        QVERIFY(schedule::writeTscFile(first, test::sampleSchedule()));
+        Result r = rig.run(QStringList{"schedule", "write", first} + link);
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(r.err, QString());
+        const sim::MeterState written = rig.server.state();
+        QCOMPARE(written.limitCoefficient, quint8(7));
+
+        const QString read = rig.dir.filePath("read.tsc");
+        r = rig.run(QStringList{"schedule", "read", "--out", read} + link);
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(test::hexText(test::readFile(read)), test::hexText(test::readFile(first)));
+
+        rig.server.updateState([](sim::MeterState &s) {
+            s.setFactorySchedule();
+            s.limitCoefficient = 3;
+        });
+        QVERIFY(rig.server.state().scheduleChecksum() != written.scheduleChecksum());
+        r = rig.run(QStringList{"schedule", "write", read} + link);
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        const sim::MeterState s = rig.server.state();
+        QCOMPARE(s.zones, written.zones);
+        QCOMPARE(s.holidays, written.holidays);
+        QCOMPARE(s.transfers, written.transfers);
+        QCOMPARE(s.limitCoefficient, written.limitCoefficient);
+    }
+
+    // A file the program cannot use stops it before anything is sent; a
+    // password the meter refuses stops the write at the refusal. Either way
+    // the meter's schedule stays as it was.
+    void scheduleWriteRefused_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        const QByteArray good = schedule::encodeTsc(test::sampleSchedule());
+        schedule::ScheduleImage late = test::sampleSchedule();
+        late.records[1] = test::hex("10 24 00 00 FF FF 0F");
+        schedule::ScheduleImage crowded = test::sampleSchedule();
+        while (crowded.records.size() < 255)
+            crowded.records << test::hex("00 00 00 00 01 01 00");
+        QTest::newRow("cut short") << good.left(60) << "1" << 3 << QStringLiteral("слишком короткий");
+        QTest::newRow("zone at 24:00") << schedule::encodeTsc(late) << "1" << 3
+                                       << QStringLiteral("Запись 2 файла тарифного расписания: недопустимое время");
+        QTest::newRow("no such file") << QByteArray() << "1" << 3 << QStringLiteral("Не удалось открыть файл");
+        QTest::newRow("255 records") << schedule::encodeTsc(crowded) << "1" << 3 << QStringLiteral("(255)");
+        QTest::newRow("password not a number") << good << "x" << 3 << QStringLiteral("Недопустимый пароль");
+        QTest::newRow("wrong password") << good << "8" << 1 << QStringLiteral("Нет доступа для записи");
+    }
+    void scheduleWriteRefused()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, password);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        CliRig rig{link::Protocol::Modbus};
+        rig.server.updateState([](sim::MeterState &s) { s.password = 7; });
+        QVERIFY(rig.start());
+        const quint16 checksum = rig.server.state().scheduleChecksum();
+        const QString path = rig.dir.filePath("s.tsc");
+        if (!file.isNull())
+            QVERIFY(test::writeFile(path, file));
+
+        const Result r = rig.run(QStringList{"schedule", "write", path, "--password", password} + rig.link());
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(rig.server.state().scheduleChecksum(), checksum);
+        const QList<int> codes = rig.receivedCodes();
+        if (code == 3 && password != "x")
+            QVERIFY(codes.isEmpty());
+        // Nothing of the schedule reached the meter.
+        for (int c : {link::fn::WriteHoliday, link::fn::WriteTransfer, link::fn::WriteSchedule, link::fn::WriteLimit})
+            QVERIFY(!codes.contains(c));
+    }
+
+    // A read that cannot finish leaves the file that was there as it was.
+    void scheduleReadFails()
+    {
+        CliRig rig{link::Protocol::Rs485};
+        QVERIFY(rig.start());
+        sim::Faults faults;
+        faults.silentFunction = link::fn::ReadTransfer;
+        rig.server.setFaults(faults);
+        const QString path = rig.dir.filePath("kept.tsc");
+        QVERIFY(test::writeFile(path, "kept"));
+        const Result r = rig.run(QStringList{"schedule", "read", "--out", path, "--pause", "0"} + rig.link());
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("Чтение тарифного расписания не завершено")), qPrintable(r.err));
+        QCOMPARE(test::readFile(path), QByteArray("kept"));
+        QCOMPARE(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"kept.tsc"});
+    }
+
     void linkFailures()
     {
         CliRig rig{link::Protocol::Rs485, 9};
@@ -451,6 +558,11 @@ private slots:
         QTest::newRow("which journal") << QStringList{"journal", "hourly", "--port", "x", "--out", "-"} << 3 << "which journal";
         QTest::newRow("journal without out") << QStringList{"journal", "power", "--port", "x"} << 3 << "--out FILE";
         QTest::newRow("bad month") << QStringList{"journal", "daily", "--port", "x", "--month", "13", "--out", "-"} << 3 << "--month:";
+        QTest::newRow("bad pause") << QStringList{"info", "--port", "x", "--pause", "51"} << 3 << "--pause:";
+        QTest::newRow("pause in help") << QStringList{"schedule", "--help"} << 0 << "--pause <MS>";
+        QTest::newRow("which schedule") << QStringList{"schedule", "erase", "--port", "x"} << 3 << "schedule read";
+        QTest::newRow("schedule out") << QStringList{"schedule", "read", "--port", "x"} << 3 << "--out FILE.tsc";
+        QTest::newRow("schedule extra") << QStringList{"schedule", "write", "a", "b", "--port", "x"} << 3 << "\"b\"";
         QTest::newRow("bad from") << QStringList{"find-address", "--port", "x", "--from", "-1"} << 3 << "--from:";
     }
     void usage()

@@ -3,6 +3,7 @@
 // write, what a read brings back, and how failures end.
 
 #include "../settings/LinkRig.h"
+#include "SampleSchedule.h"
 #include "TestUtil.h"
 #include "link/Catalogue.h"
 #include "schedule/EditorImage.h"
@@ -66,18 +67,6 @@ QByteArray record(const char *text)
     return hex(text);
 }
 
-// Three records, two holidays (8 March in slot 0, 1 May in slot 1), one
-// transfer in the year 2000 (year byte 00), coefficient 7.
-ScheduleImage sampleImage()
-{
-    ScheduleImage image;
-    image.records = {record("10 00 00 00 FF FF 0F"), record("21 07 30 0F 1F FF 0F"), record("00 23 00 00 60 03 00")};
-    image.holidayTable = hex("08 03 01 05").leftJustified(32, '\0');
-    image.transferTable = hex("09 01 00 06").leftJustified(64, '\0');
-    image.limitCoefficient = 7;
-    return image;
-}
-
 QList<QByteArray> hexList(std::initializer_list<const char *> texts)
 {
     QList<QByteArray> out;
@@ -109,7 +98,7 @@ private slots:
         const quint16 checksumBefore = rig.server.state().scheduleChecksum();
         rig.server.clearReceived();
 
-        const ScheduleImage image = sampleImage();
+        const ScheduleImage image = test::sampleSchedule();
         QCOMPARE(rig.exchange.startWrite(image, QStringLiteral("1")), ScheduleExchange::Start::Started);
         QVERIFY(rig.engine.ScheduleWriteActive());
         QCOMPARE(rig.exchange.startRead(), ScheduleExchange::Start::Busy);
@@ -141,7 +130,7 @@ private slots:
         ScheduleRig rig;
         QVERIFY(rig.startLink(link::Protocol::Rs485));
         rig.server.clearReceived();
-        ScheduleImage image = sampleImage();
+        ScheduleImage image = test::sampleSchedule();
         image.records.clear();
         QCOMPARE(rig.exchange.startWrite(image, QStringLiteral("1")), ScheduleExchange::Start::Started);
         QVERIFY(rig.waitFinished());
@@ -180,7 +169,7 @@ private slots:
         QFETCH(QString, text);
         ScheduleRig rig;
         QVERIFY(rig.startLink(link::Protocol::Rs485));
-        ScheduleImage image = sampleImage();
+        ScheduleImage image = test::sampleSchedule();
         image.records.clear();
         for (int i = 0; i < records; ++i)
             image.records << record("00 00 00 00 01 01 00");
@@ -197,7 +186,7 @@ private slots:
     // 254 records fit: the last goes to slot 255.
     void fullMeter()
     {
-        ScheduleImage image = sampleImage();
+        ScheduleImage image = test::sampleSchedule();
         image.records.clear();
         for (int i = 0; i < schedule::MaxMeterRecords; ++i)
             image.records << record("00 00 00 00 01 01 00");
@@ -212,7 +201,7 @@ private slots:
     {
         ScheduleRig rig;
         QVERIFY(rig.startLink(link::Protocol::Modbus));
-        ScheduleImage image = sampleImage();
+        ScheduleImage image = test::sampleSchedule();
         image.records = {record("00 00 00 00 00 FF 0F"),  // no day type
                          record("10 07 00 00 FF 00 00"),  // no month
                          record("00 08 00 00 FF 00 F0"),  // only the unused month bits
@@ -240,7 +229,7 @@ private slots:
         faults.silentFunction = link::fn::WriteTransfer;
         rig.server.setFaults(faults);
         rig.server.clearReceived();
-        QCOMPARE(rig.exchange.startWrite(sampleImage(), QStringLiteral("1")), ScheduleExchange::Start::Started);
+        QCOMPARE(rig.exchange.startWrite(test::sampleSchedule(), QStringLiteral("1")), ScheduleExchange::Start::Started);
         QVERIFY(rig.waitFinished());
         QVERIFY(!rig.lastOk());
         QVERIFY(rig.lastError().contains(QStringLiteral("может быть неполным")));
