@@ -9,7 +9,7 @@
 // around the channel calls, port system calls included; and the same
 // handlers by the clock).
 //
-//   bench_engine [--count N] [--turnaround MS] [--pause MS]...
+//   bench_engine [--count N] [--turnaround MS] [--pause MS]... [--repeat N]
 
 #include "ForwardingChannel.h"
 #include "link/Catalogue.h"
@@ -21,10 +21,13 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTextStream>
 #include <QTimer>
 
+#include <algorithm>
 #include <ctime>
 
 using namespace kelvar;
@@ -43,13 +46,17 @@ qint64 threadCpuNs()
 
 // A channel that passes everything to the real one and clocks the engine's
 // handlers: a receive handler runs inside bytesArrived, a send starts with
-// the port being emptied outside a receive and ends with the write.
+// the port being emptied outside a receive and ends with the write. It also
+// stamps each exchange on the line, so the time over L can be split into
+// where it goes: the wait from a reply to the next request, the simulated
+// meter's address echo ("Rs-485") and its reply, each beyond its wire time.
 class TimingChannel : public bench::ForwardingChannel
 {
 public:
     explicit TimingChannel(link::SerialChannel &inner)
         : ForwardingChannel(inner)
     {
+        m_clock.start();
         connect(&m_inner, &SerialChannel::bytesArrived, this, [this] {
             QElapsedTimer t;
             t.start();
@@ -66,9 +73,37 @@ public:
     qint64 wallNs = 0;    // wall-clock time of both
     qint64 tickWaitNs = 0; // from the accepted response to the next send
     QElapsedTimer sinceAccepted;
+    bool stamping = false;
+    QList<qint64> gapsUs;  // reply complete -> next request starts on the line
+    QList<qint64> echoUs;  // "Rs-485" address byte written -> frame written
+    QList<qint64> replyOverUs; // frame written -> reply complete, beyond its wire time
 
-    bool writeByte(quint8 byte) override { return sent(m_inner.writeByte(byte)); }
-    bool write(const QByteArray &bytes) override { return sent(m_inner.write(bytes)); }
+    // The handler accepted a reply that took wireUs on the line from the
+    // request's frame on.
+    void replyComplete(qint64 wireUs)
+    {
+        sinceAccepted.start();
+        m_replyAtUs = nowUs();
+        if (stamping && m_frameAtUs >= 0)
+            replyOverUs << m_replyAtUs - m_frameAtUs - wireUs;
+    }
+
+    bool writeByte(quint8 byte) override
+    {
+        requestStarts();
+        m_addressAtUs = nowUs();
+        return sent(m_inner.writeByte(byte));
+    }
+    bool write(const QByteArray &bytes) override
+    {
+        if (m_addressAtUs < 0)
+            requestStarts();
+        m_frameAtUs = nowUs();
+        if (stamping && m_addressAtUs >= 0)
+            echoUs << m_frameAtUs - m_addressAtUs;
+        m_addressAtUs = -1;
+        return sent(m_inner.write(bytes));
+    }
     QByteArray readAll() override
     {
         if (!m_inReceive) {
@@ -82,6 +117,13 @@ public:
     }
 
 private:
+    qint64 nowUs() const { return m_clock.nsecsElapsed() / 1000; }
+    void requestStarts()
+    {
+        if (stamping && m_replyAtUs >= 0)
+            gapsUs << nowUs() - m_replyAtUs;
+        m_replyAtUs = -1;
+    }
     bool sent(bool ok)
     {
         if (!m_inReceive && m_send.isValid()) {
@@ -91,10 +133,37 @@ private:
         }
         return ok;
     }
+    QElapsedTimer m_clock;
     QElapsedTimer m_send;
     qint64 m_sendCpu = 0;
     bool m_inReceive = false;
+    qint64 m_replyAtUs = -1;
+    qint64 m_addressAtUs = -1;
+    qint64 m_frameAtUs = -1;
 };
+
+QString protocolName(Protocol protocol)
+{
+    return protocol == Protocol::Rs485 ? QStringLiteral("Rs-485") : QStringLiteral("MODBUS");
+}
+
+// The machine's load average (1, 5 and 15 minutes) where the system tells it:
+// the figures mean little on a machine busy with other work.
+QString loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown");
+    return QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 2);
+}
+
+qint64 median(QList<qint64> values)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
 
 struct Figures {
     qint64 totalMs = 0;
@@ -106,6 +175,12 @@ struct Figures {
     double wallUs = 0;
     int exchanges = 0;
     int timeouts = 0;
+    // Medians per exchange, microseconds: the wait from a reply to the next
+    // request (at least the silent interval), and the address echo and the
+    // reply each beyond their wire time.
+    qint64 gapUs = 0;
+    qint64 echoOverUs = 0;
+    qint64 replyOverUs = 0;
 };
 
 Figures run(Protocol protocol, int baudIndex, int pause, int count, int turnaroundMs)
@@ -144,7 +219,11 @@ Figures run(Protocol protocol, int baudIndex, int pause, int count, int turnarou
         if (link::isKnownCommand(code))
             codes << code;
     dispatcher.registerOwner(codes, [&](const QByteArray &response, const QByteArray &request) {
-        channel.sinceAccepted.start();
+        // Request with its CRC and the response, plus two address bytes: in
+        // front of both frames ("MODBUS"), or sent and echoed ("Rs-485").
+        const qsizetype exchangeBytes = request.size() + 2 + response.size() + 2;
+        channel.replyComplete(
+            sim::wireTimeUs(exchangeBytes - (protocol == Protocol::Rs485 ? 2 : 0), link::baudRate(baudIndex)));
         if (!batchQueued) {
             // The first poll answer: the batch goes in behind the next request.
             batchQueued = true;
@@ -157,11 +236,10 @@ Figures run(Protocol protocol, int baudIndex, int pause, int count, int turnarou
         if (journal == 0) {
             total.start();
             channel.receiveNs = channel.sendNs = channel.wallNs = channel.tickWaitNs = 0;
+            channel.stamping = true;
         }
         ++journal;
-        // Request with its CRC and the response, plus two address bytes: in
-        // front of both frames ("MODBUS"), or sent and echoed ("Rs-485").
-        lineBytes += request.size() + 2 + response.size() + 2;
+        lineBytes += exchangeBytes;
         if (journal == count) {
             f.totalMs = total.elapsed();
             QTimer::singleShot(0, qApp, &QCoreApplication::quit);
@@ -181,6 +259,11 @@ Figures run(Protocol protocol, int baudIndex, int pause, int count, int turnarou
     f.wireUs = sim::wireTimeUs(lineBytes, link::baudRate(baudIndex)) * f.exchanges / qMax(1, journal);
     f.limitUs = f.wireUs + f.exchanges * link::silentIntervalUs(link::baudRate(baudIndex), sim::BitsPerCharacter);
     f.tickWaitMs = channel.tickWaitNs / 1000000;
+    const int baud = link::baudRate(baudIndex);
+    const qint64 echoWireUs = protocol == Protocol::Rs485 ? sim::wireTimeUs(2, baud) : 0;
+    f.gapUs = median(channel.gapsUs);
+    f.echoOverUs = protocol == Protocol::Rs485 ? median(channel.echoUs) - echoWireUs : 0;
+    f.replyOverUs = median(channel.replyOverUs);
     f.receiveUs = channel.receiveNs / 1000.0 / f.exchanges;
     f.sendUs = channel.sendNs / 1000.0 / f.exchanges;
     f.wallUs = channel.wallNs / 1000.0 / f.exchanges;
@@ -199,6 +282,7 @@ int main(int argc, char **argv)
     parser.addOption({"count", "Requests per run (1..256).", "N", "256"});
     parser.addOption({"turnaround", "The meter's pause before each reply, ms.", "MS", "0"});
     parser.addOption({"pause", "Request pause to measure (repeatable; default 50 and 0).", "MS"});
+    parser.addOption({"repeat", "Runs of each configuration (best and median are printed).", "N", "1"});
     parser.process(app);
     const int count = qBound(2, parser.value("count").toInt(), 256);
     const int turnaround = qMax(0, parser.value("turnaround").toInt());
@@ -208,37 +292,73 @@ int main(int argc, char **argv)
     if (pauses.isEmpty())
         pauses = {link::DefaultRequestPause, 0};
 
+    const int repeat = qBound(1, parser.value("repeat").toInt(), 20);
+
     QTextStream out(stdout);
     out << "Settings journal, " << count << " requests, meter turnaround " << turnaround << " ms, "
-        << sim::BitsPerCharacter << " bits per character\n";
+        << sim::BitsPerCharacter << " bits per character, " << repeat << " run(s) each\n";
+    out << "Started " << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average "
+        << loadAverage() << "\n";
     out << "Engine: CPU time of its receive and send handlers per exchange; wall: the same handlers by the clock\n";
     out << "L: the wire-time limit plus one silent interval (3.5 characters, 1.75 ms above 19200 baud) per request\n";
-    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13\n")
+    out << "Medians per exchange in us: silent (the interval), gap (reply complete to the next request on the line),\n"
+           "echo+ and reply+ (the simulated meter's address echo and reply beyond their wire time)\n";
+    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13 %14 %15 %16 %17 %18\n")
                .arg("protocol", -8).arg("baud", 6).arg("pause", 5).arg("total ms", 9).arg("wire ms", 8)
                .arg("L ms", 8).arg("x L", 6).arg("wait share", 11).arg("engine us", 10).arg("(receive", 9)
-               .arg("send)", 8).arg("wall us", 8).arg("time-outs", 10);
-    for (int pause : std::as_const(pauses)) {
-        for (Protocol protocol : {Protocol::Rs485, Protocol::Modbus}) {
-            for (int baudIndex = 0; baudIndex < 4; ++baudIndex) {
-                const Figures f = run(protocol, baudIndex, pause, count, turnaround);
-                const double waitShare = f.totalMs > 0 ? 100.0 * f.tickWaitMs / f.totalMs : 0;
-                out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8% %9 %10 %11 %12 %13\n")
-                           .arg(protocol == Protocol::Rs485 ? "Rs-485" : "MODBUS", -8)
-                           .arg(link::baudRate(baudIndex), 6)
-                           .arg(pause, 5)
-                           .arg(f.totalMs, 9)
-                           .arg(f.wireUs / 1000.0, 8, 'f', 1)
-                           .arg(f.limitUs / 1000.0, 8, 'f', 1)
-                           .arg(f.limitUs > 0 ? f.totalMs * 1000.0 / f.limitUs : 0, 6, 'f', 2)
-                           .arg(waitShare, 10, 'f', 1)
-                           .arg(f.receiveUs + f.sendUs, 10, 'f', 1)
-                           .arg(f.receiveUs, 9, 'f', 1)
-                           .arg(f.sendUs, 8, 'f', 1)
-                           .arg(f.wallUs, 8, 'f', 1)
-                           .arg(f.timeouts, 10);
-                out.flush();
-            }
+               .arg("send)", 8).arg("wall us", 8).arg("time-outs", 10).arg("silent", 7).arg("gap", 6)
+               .arg("echo+", 6).arg("reply+", 6).arg("load", 5);
+    struct Row {
+        int pause;
+        Protocol protocol;
+        int baudIndex;
+        QList<double> ratios;
+    };
+    QList<Row> rows;
+    for (int pause : std::as_const(pauses))
+        for (Protocol protocol : {Protocol::Rs485, Protocol::Modbus})
+            for (int baudIndex = 0; baudIndex < 4; ++baudIndex)
+                rows.append({pause, protocol, baudIndex, {}});
+    for (int round = 0; round < repeat; ++round) {
+        for (Row &row : rows) {
+            const Figures f = run(row.protocol, row.baudIndex, row.pause, count, turnaround);
+            const double waitShare = f.totalMs > 0 ? 100.0 * f.tickWaitMs / f.totalMs : 0;
+            const double ratio = f.limitUs > 0 ? f.totalMs * 1000.0 / f.limitUs : 0;
+            row.ratios << ratio;
+            const int baud = link::baudRate(row.baudIndex);
+            out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8% %9 %10 %11 %12 %13 %14 %15 %16 %17 %18\n")
+                       .arg(protocolName(row.protocol), -8)
+                       .arg(baud, 6)
+                       .arg(row.pause, 5)
+                       .arg(f.totalMs, 9)
+                       .arg(f.wireUs / 1000.0, 8, 'f', 1)
+                       .arg(f.limitUs / 1000.0, 8, 'f', 1)
+                       .arg(ratio, 6, 'f', 2)
+                       .arg(waitShare, 10, 'f', 1)
+                       .arg(f.receiveUs + f.sendUs, 10, 'f', 1)
+                       .arg(f.receiveUs, 9, 'f', 1)
+                       .arg(f.sendUs, 8, 'f', 1)
+                       .arg(f.wallUs, 8, 'f', 1)
+                       .arg(f.timeouts, 10)
+                       .arg(link::silentIntervalUs(baud, sim::BitsPerCharacter), 7)
+                       .arg(f.gapUs, 6)
+                       .arg(f.echoOverUs, 6)
+                       .arg(f.replyOverUs, 6)
+                       .arg(loadAverage().section(QLatin1Char(' '), 0, 0), 5);
+            out.flush();
         }
+    }
+    out << "Ratio to L over " << repeat << " run(s), best / median; finished " 
+        << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average " << loadAverage() << "\n";
+    for (const Row &row : std::as_const(rows)) {
+        QList<double> sorted = row.ratios;
+        std::sort(sorted.begin(), sorted.end());
+        out << QStringLiteral("%1 %2 pause %3: %4 / %5\n")
+                   .arg(protocolName(row.protocol), -8)
+                   .arg(link::baudRate(row.baudIndex), 6)
+                   .arg(row.pause, 2)
+                   .arg(sorted.first(), 0, 'f', 2)
+                   .arg(sorted[sorted.size() / 2], 0, 'f', 2);
     }
     return 0;
 }

@@ -7,6 +7,7 @@
 
 #include <QSerialPortInfo>
 #include <QTime>
+#include <limits>
 #include <utility>
 
 namespace kelvar::link {
@@ -49,6 +50,7 @@ ExchangeEngine::ExchangeEngine(SerialChannel *channel, QObject *parent)
         connect(&timer, &QTimer::timeout, this, handler);
     };
     setUp(m_timerCommand, CommandInterval, &ExchangeEngine::TimerCommandTimer);
+    connect(&m_sendTimer, &MicroTimer::timeout, this, &ExchangeEngine::TimerCommandTimer);
     setUp(m_timerOut, DefaultTimeout, &ExchangeEngine::TimerOutTimer);
     setUp(m_timerStart, StartInterval, &ExchangeEngine::TimerStartTimer);
     setUp(m_timerShape, ShapeInterval, &ExchangeEngine::TimerShapeTimer);
@@ -126,6 +128,7 @@ void ExchangeEngine::updateSendInterval()
     const int bits = m_protocol == Protocol::Rs485 ? bitsPerCharacter(Parity::Space, 1)
                                                    : bitsPerCharacter(m_parityIndex == 0 ? Parity::None : Parity::Even,
                                                                       m_parityIndex == 0 ? 2 : 1);
+    m_silentUs = silentIntervalUs(baudRate(m_baudIndex), bits);
     const int interval = sendIntervalMs(m_requestPause, baudRate(m_baudIndex), bits);
     // Setting the interval restarts a running timer: only when it changes.
     if (interval != m_timerCommand.interval())
@@ -210,7 +213,7 @@ void ExchangeEngine::CommandsChange()
             m_current = m_queue.first();
             // With the port lost nothing can be sent; reopening starts afresh.
             if (!m_portLost)
-                m_timerCommand.start();
+                scheduleSend();
         } else {
             clearQueue();
         }
@@ -257,11 +260,50 @@ void ExchangeEngine::applyModbusCharacterFormat()
     m_channel->setStopBits(m_parityIndex == 0 ? 2 : 1);
 }
 
+void ExchangeEngine::scheduleSend()
+{
+    if (m_requestPause >= CommandInterval) {
+        m_timerCommand.start();
+        return;
+    }
+    // While a response is awaited, the end of the exchange schedules the
+    // send; a send already scheduled keeps its time.
+    if (m_timerOut.isActive() || m_sendTimer.isActive())
+        return;
+    m_exchangeEnded.start();
+    m_sendTimer.start(sendDelayUs());
+}
+
+qint64 ExchangeEngine::sendDelayUs() const
+{
+    const auto since = [](const QElapsedTimer &timer) {
+        return timer.isValid() ? timer.nsecsElapsed() / 1000 : std::numeric_limits<qint32>::max();
+    };
+    return link::sendDelayUs(m_requestPause, m_silentUs, since(m_exchangeEnded),
+                             lineQuietForUs(since(m_lastReceived), since(m_lastWritten), m_writtenWireUs));
+}
+
+void ExchangeEngine::lineWritten(qsizetype bytes)
+{
+    m_lastWritten.start();
+    m_writtenWireUs = wireTimeUs(bytes, baudRate(m_baudIndex), bitsPerCharacter(m_channel->parity(), m_channel->stopBits()));
+}
+
 void ExchangeEngine::TimerCommandTimer()
 {
     if (!m_channel->isOpen() || m_timerOut.isActive())
         return;
+    if (m_requestPause < CommandInterval) {
+        // Bytes that came in during the wait (the tail of a late reply) keep
+        // the line busy: the silent interval starts again from them.
+        const qint64 left = sendDelayUs();
+        if (left > 0) {
+            m_sendTimer.start(left);
+            return;
+        }
+    }
     m_timerCommand.stop();
+    m_sendTimer.stop();
     if (m_current.isEmpty())
         return;
     // Whatever is still waiting in the port belongs to an earlier exchange and
@@ -279,6 +321,7 @@ void ExchangeEngine::TimerCommandTimer()
         m_channel->setRts(true);
         m_addressSent = true;
         m_channel->writeByte(static_cast<quint8>(m_address));
+        lineWritten(1);
         traceAddress();
     } else {
         applyModbusCharacterFormat();
@@ -297,6 +340,7 @@ void ExchangeEngine::TimerCommandTimer()
 void ExchangeEngine::frameWritten()
 {
     m_sentAt.start();
+    lineWritten(m_current.size());
 }
 
 void ExchangeEngine::repeatRequest()
@@ -314,7 +358,7 @@ void ExchangeEngine::repeatRequest()
             AbortQueue();
         return;
     }
-    m_timerCommand.start();
+    scheduleSend();
 }
 
 // --- Receiving ---------------------------------------------------------------
@@ -334,6 +378,7 @@ QByteArray ExchangeEngine::takeArrived()
     const QByteArray bytes = m_channel->readAll();
     if (bytes.isEmpty())
         return {};
+    m_lastReceived.start();
     traceReceived(bytes);
     // Bytes while no response is awaited are a late reply to an exchange that
     // already ended; they must not start the next response.
@@ -506,6 +551,7 @@ void ExchangeEngine::onDeviceLost()
     m_portLost = true;
     m_timerOut.stop();
     m_timerCommand.stop();
+    m_sendTimer.stop();
     m_timerStart.stop();
     m_addressSent = false;
     m_buffer.clear();
@@ -583,6 +629,7 @@ bool ExchangeEngine::ActionDisconnectExecute()
     emit statusCleared();
     m_timerOut.stop();
     m_timerCommand.stop();
+    m_sendTimer.stop();
     m_timerStart.stop();
     m_timerReopen.stop();
     if (std::exchange(m_portLost, false))

@@ -7,7 +7,8 @@
 //
 // Everything runs on one thread, driven by the channel's bytesArrived signal
 // and four timers: TimerCommand (the request pause, 50 ms by default, sends
-// the head of the queue),
+// the head of the queue; a shorter pause is timed to the microsecond from the
+// end of the exchange and the last byte on the line),
 // TimerOut (response time-out), TimerStart (100 ms, first request after
 // connecting) and TimerShape (2 s, hides the result indicator).
 //
@@ -16,6 +17,7 @@
 
 #include "link/Frame.h"
 #include "link/LinkStatistics.h"
+#include "link/MicroTimer.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -209,6 +211,9 @@ private:
     void noteBadCrc();                  // a whole reply with a bad CRC, counted once per exchange
     void frameWritten();                // the request's last byte went to the port
     void updateSendInterval();
+    void scheduleSend();                // the head goes out once the pause and the silent interval passed
+    qint64 sendDelayUs() const;         // what is left of them now
+    void lineWritten(qsizetype bytes);  // bytes went to the port
     bool answersCurrentRequest(const QByteArray &modbusFrame) const;
     void rebaseQueue(Protocol oldProtocol);
     void applyModbusCharacterFormat();
@@ -224,7 +229,8 @@ private:
     QList<QByteArray> m_queue;
     QByteArray m_current;
     QByteArray m_buffer;
-    QTimer m_timerCommand;
+    QTimer m_timerCommand;              // the fixed tick: the request pause at 50 ms
+    MicroTimer m_sendTimer;             // a shorter pause
     QTimer m_timerOut;
     QTimer m_timerStart;
     QTimer m_timerShape;
@@ -240,6 +246,11 @@ private:
     int m_requestPause = CommandInterval; // the default pause is the fixed tick
     LinkStatistics m_statistics;
     QElapsedTimer m_sentAt;             // since the request's frame was written
+    QElapsedTimer m_exchangeEnded;      // since the send was scheduled
+    QElapsedTimer m_lastReceived;       // since bytes last arrived
+    QElapsedTimer m_lastWritten;        // since bytes last went to the port
+    qint64 m_writtenWireUs = 0;         // how long those take on the line
+    qint64 m_silentUs = 0;              // the silent interval at the current settings
     bool m_badCrcCounted = false;
     quint64 m_resendSerial = 0;         // head whose error 3 replies m_resends counts
     int m_resends = 0;

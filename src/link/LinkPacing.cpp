@@ -25,4 +25,22 @@ int sendIntervalMs(int pauseMs, int baud, int bitsPerCharacter)
     return qMax(pause, silentMs);
 }
 
+qint64 wireTimeUs(qsizetype characters, int baud, int bitsPerCharacter)
+{
+    if (baud <= 0 || characters <= 0)
+        return 0;
+    return (static_cast<qint64>(characters) * bitsPerCharacter * 1000000 + baud - 1) / baud;
+}
+
+qint64 lineQuietForUs(qint64 sinceReceivedUs, qint64 sinceWrittenUs, qint64 writtenWireUs)
+{
+    return qMin(sinceReceivedUs, sinceWrittenUs - writtenWireUs);
+}
+
+qint64 sendDelayUs(int pauseMs, qint64 silentUs, qint64 sinceExchangeEndUs, qint64 lineQuietForUs)
+{
+    const qint64 pauseUs = qBound(MinRequestPause, pauseMs, MaxRequestPause) * 1000LL;
+    return qMax<qint64>(0, qMax(pauseUs - sinceExchangeEndUs, silentUs - lineQuietForUs));
+}
+
 } // namespace kelvar::link

@@ -25,4 +25,18 @@ qint64 silentIntervalUs(int baud, int bitsPerCharacter);
 // 0..50), never below the silent interval rounded up.
 int sendIntervalMs(int pauseMs, int baud, int bitsPerCharacter);
 
+// Time a number of characters take on the line, in microseconds (rounded up).
+qint64 wireTimeUs(qsizetype characters, int baud, int bitsPerCharacter);
+
+// How long the line has been quiet: since the last byte received, or since
+// the last byte written left the port (written wireUs before that ends), whichever
+// is later. Negative while that byte is still on its way out.
+qint64 lineQuietForUs(qint64 sinceReceivedUs, qint64 sinceWrittenUs, qint64 writtenWireUs);
+
+// Below the fixed tick, how long to wait before the next request may go out:
+// the pause (clamped to 0..50 ms) counted from the end of the exchange, the
+// silent interval from the moment the line went quiet; 0 once both have
+// passed.
+qint64 sendDelayUs(int pauseMs, qint64 silentUs, qint64 sinceExchangeEndUs, qint64 lineQuietForUs);
+
 } // namespace kelvar::link

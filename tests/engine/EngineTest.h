@@ -6,6 +6,7 @@
 #include "link/Frame.h"
 
 #include <QList>
+#include <QSignalSpy>
 #include <QtTest>
 
 namespace kelvar::test {
@@ -30,6 +31,19 @@ inline void addProtocolRows()
     QTest::addColumn<link::Protocol>("protocol");
     for (link::Protocol protocol : {link::Protocol::Rs485, link::Protocol::Modbus})
         QTest::newRow(protocolName(protocol)) << protocol;
+}
+
+// Waits until the spy has seen count signals, in a running event loop: the
+// QTRY macros sleep 10 ms between passes, which would stretch every pause
+// on the line and hide one that is too short.
+inline bool waitForSignals(QSignalSpy &spy, int count, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (spy.size() < count) {
+        if (deadline.hasExpired() || !spy.wait(static_cast<int>(deadline.remainingTime())))
+            return spy.size() >= count;
+    }
+    return true;
 }
 
 } // namespace kelvar::test

@@ -6,6 +6,7 @@
 #include "link/Frame.h"
 #include "link/SerialChannel.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QTimer>
 #include <functional>
@@ -21,6 +22,11 @@ public:
         QByteArray bytes;
         link::Parity parity;
         int stopBits;
+        qint64 atUs; // on clock
+    };
+    struct Delivery {
+        QByteArray bytes;
+        qint64 atUs;
     };
     // Returns the meter's answer to what was written (empty: no answer).
     using Responder = std::function<QByteArray(const QByteArray &written, link::Parity parity)>;
@@ -30,6 +36,11 @@ public:
     int replyDelayMs = 0;
     Responder responder;
     QList<Write> writes;
+    QList<Delivery> deliveries;
+    QElapsedTimer clock;
+
+    FakeChannel() { clock.start(); }
+    qint64 nowUs() const { return clock.nsecsElapsed() / 1000; }
 
     void setPortName(const QString &name) override { m_name = name; }
     QString portName() const override { return m_name; }
@@ -46,7 +57,7 @@ public:
     bool writeByte(quint8 byte) override { return write(QByteArray(1, char(byte))); }
     bool write(const QByteArray &bytes) override
     {
-        writes.append({bytes, m_parity, m_stopBits});
+        writes.append({bytes, m_parity, m_stopBits, nowUs()});
         if (responder) {
             const QByteArray reply = responder(bytes, m_parity);
             if (!reply.isEmpty())
@@ -61,6 +72,7 @@ public:
     void deliver(const QByteArray &bytes)
     {
         m_rx += bytes;
+        deliveries.append({bytes, nowUs()});
         emit bytesArrived();
     }
     // Bytes that sit in the port without a receive event yet.

@@ -269,6 +269,69 @@ private slots:
         QCOMPARE(rig.timeouts(), 1);
     }
 
+    // Below the fixed tick a request starts no sooner than the pause after
+    // the reply and the silent interval after the last byte that came in,
+    // even a stray one arriving during the wait.
+    void pacingFromLastByte_data()
+    {
+        QTest::addColumn<Protocol>("protocol");
+        QTest::addColumn<int>("pause");
+        QTest::addColumn<bool>("stray");
+        for (Protocol protocol : {Protocol::Rs485, Protocol::Modbus}) {
+            const char *name = protocolName(protocol);
+            QTest::addRow("%s pause 0", name) << protocol << 0 << false;
+            QTest::addRow("%s pause 0, stray byte", name) << protocol << 0 << true;
+            QTest::addRow("%s pause 12, stray byte", name) << protocol << 12 << true;
+        }
+    }
+    void pacingFromLastByte()
+    {
+        QFETCH(Protocol, protocol);
+        QFETCH(int, pause);
+        QFETCH(bool, stray);
+        const qint64 silentUs = 8021; // 3.5 characters of 11 bits at 4800 baud
+        Rig rig(protocol, 2);
+        rig.engine.setBaudIndex(0);
+        rig.engine.setRequestPause(pause);
+        // A reply cannot start before the request has left: a MODBUS
+        // request of 8 characters takes 18.3 ms.
+        rig.channel.replyDelayMs = 20;
+        if (stray) {
+            const auto meter = kelvar::test::simpleMeter(protocol, 2);
+            rig.channel.responder = [&, meter](const QByteArray &written, Parity parity) {
+                const QByteArray reply = meter(written, parity);
+                if (reply.size() > 1) // not the address echo
+                    QTimer::singleShot(rig.channel.replyDelayMs + 4, &rig.channel,
+                                       [&] { rig.channel.deliver(QByteArray(1, char(0xEE))); });
+                return reply;
+            };
+        }
+        QSignalSpy accepted(&rig.dispatcher, &ResponseDispatcher::responseAccepted);
+        QVERIFY(rig.engine.ActionConnectExecute());
+        QVERIFY(kelvar::test::waitForSignals(accepted, 6, 5000));
+        rig.engine.ActionDisconnectExecute();
+        int checked = 0;
+        for (const FakeChannel::Write &w : std::as_const(rig.channel.writes)) {
+            const bool starts = protocol == Protocol::Modbus || w.bytes.size() == 1;
+            qint64 lastByteUs = -1;
+            qint64 replyUs = -1; // replies are longer than an echo or the stray byte
+            for (const FakeChannel::Delivery &d : std::as_const(rig.channel.deliveries)) {
+                if (d.atUs > w.atUs)
+                    break;
+                lastByteUs = d.atUs;
+                if (d.bytes.size() > 1)
+                    replyUs = d.atUs;
+            }
+            if (!starts || replyUs < 0)
+                continue;
+            ++checked;
+            QVERIFY2(w.atUs - lastByteUs >= silentUs, qPrintable(QString::number(w.atUs - lastByteUs)));
+            QVERIFY2(w.atUs - replyUs >= pause * 1000, qPrintable(QString::number(w.atUs - replyUs)));
+        }
+        QVERIFY(checked >= 5);
+        QCOMPARE(rig.acceptedCodes().mid(0, 4), (QList<int>{0, 1, 0, 4})); // the version, then the poll cycle
+    }
+
     // Disconnecting while a write batch is pending neither completes it nor
     // starts polling.
     void disconnectDuringPendingWrite_data() { addProtocolRows(); }

@@ -154,9 +154,10 @@ private slots:
         QFETCH(int, minGapUs);
         Rig rig(protocol, baudIndex);
         rig.engine.setRequestPause(pause);
+        QSignalSpy accepted(&rig.dispatcher, &ResponseDispatcher::responseAccepted);
         QVERIFY(rig.engine.ActionConnectExecute());
         const QList<int> expected{0, 1, 0, 4, 8, 12, 13, 15, 17, 19, 30, 34, 43, 44, 45, 48, 78, 1, 0, 4};
-        QTRY_VERIFY_WITH_TIMEOUT(rig.meterCodes().size() >= expected.size(), Patience);
+        QVERIFY(kelvar::test::waitForSignals(accepted, expected.size(), Patience));
         rig.engine.ActionDisconnectExecute();
         QCOMPARE(rig.meterCodes().mid(0, expected.size()), expected);
         const QList<qint64> gaps = rig.gapsBeforeRequests();

@@ -1,8 +1,12 @@
-// The request pacing arithmetic and the link statistics, without a port.
+// The request pacing arithmetic, the microsecond send timer and the link
+// statistics, without a port.
 
 #include "link/LinkPacing.h"
 #include "link/LinkStatistics.h"
+#include "link/MicroTimer.h"
 
+#include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QtTest>
 
 using namespace kelvar::link;
@@ -42,6 +46,105 @@ private slots:
         QFETCH(int, intervalMs);
         QCOMPARE(silentIntervalUs(baud, bits), silentUs);
         QCOMPARE(sendIntervalMs(pause, baud, bits), intervalMs);
+    }
+
+    // Below the fixed tick: the pause counts from the end of the exchange,
+    // the silent interval from the last byte on the line, received or still
+    // going out; what has passed of either is not waited again.
+    void sendDelay_data()
+    {
+        QTest::addColumn<int>("pause");
+        QTest::addColumn<qint64>("silentUs");
+        QTest::addColumn<qint64>("sinceEndUs");
+        QTest::addColumn<qint64>("sinceReceivedUs");
+        QTest::addColumn<qint64>("sinceWrittenUs");
+        QTest::addColumn<qint64>("writtenWireUs");
+        QTest::addColumn<qint64>("delayUs");
+        const qint64 long_ago = 10000000;
+        QTest::newRow("reply just complete") << 0 << qint64(1750) << qint64(0) << qint64(0) << long_ago
+                                             << qint64(2000) << qint64(1750);
+        QTest::newRow("handling the reply took some of it") << 0 << qint64(1750) << qint64(90) << qint64(90)
+                                                            << long_ago << qint64(2000) << qint64(1660);
+        QTest::newRow("both passed: no wait, never negative") << 0 << qint64(1750) << qint64(5000) << qint64(5000)
+                                                              << long_ago << qint64(2000) << qint64(0);
+        QTest::newRow("pause longer than the silent interval") << 5 << qint64(1750) << qint64(100) << qint64(100)
+                                                               << long_ago << qint64(2000) << qint64(4900);
+        QTest::newRow("pause clamped to 50 ms") << 400 << qint64(1750) << qint64(0) << long_ago << long_ago
+                                                << qint64(0) << qint64(50000);
+        QTest::newRow("time-out: the line long quiet, the pause from now") << 3 << qint64(8021) << qint64(0)
+                                                                           << long_ago << qint64(500000)
+                                                                           << qint64(18334) << qint64(3000);
+        QTest::newRow("stray byte during the wait restarts the silent interval")
+            << 0 << qint64(8021) << qint64(4000) << qint64(0) << long_ago << qint64(0) << qint64(8021);
+        QTest::newRow("request still going out after a short time-out")
+            << 0 << qint64(8021) << qint64(0) << long_ago << qint64(1000) << qint64(18334) << qint64(25355);
+    }
+    void sendDelay()
+    {
+        QFETCH(int, pause);
+        QFETCH(qint64, silentUs);
+        QFETCH(qint64, sinceEndUs);
+        QFETCH(qint64, sinceReceivedUs);
+        QFETCH(qint64, sinceWrittenUs);
+        QFETCH(qint64, writtenWireUs);
+        QFETCH(qint64, delayUs);
+        QCOMPARE(sendDelayUs(pause, silentUs, sinceEndUs, lineQuietForUs(sinceReceivedUs, sinceWrittenUs, writtenWireUs)),
+                 delayUs);
+    }
+
+    void wireTime()
+    {
+        QCOMPARE(wireTimeUs(8, 4800, 11), qint64(18334)); // 18333.3 rounded up
+        QCOMPARE(wireTimeUs(1, 38400, 10), qint64(261));
+        QCOMPARE(wireTimeUs(0, 38400, 11), qint64(0));
+    }
+
+    // The send timer never fires sooner than asked, fires once, and a restart
+    // or a stop replaces what was asked before.
+    void microTimer_data()
+    {
+        QTest::addColumn<qint64>("firstUs");
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<qint64>("minUs");
+        QTest::addColumn<int>("fires");
+        QTest::newRow("below a millisecond") << qint64(300) << "" << qint64(300) << 1;
+        QTest::newRow("the silent interval above 19200 baud") << qint64(1750) << "" << qint64(1750) << 1;
+        QTest::newRow("zero fires from the event loop") << qint64(0) << "" << qint64(0) << 1;
+        QTest::newRow("restart later") << qint64(200) << "restart" << qint64(3000) << 1;
+        QTest::newRow("stopped") << qint64(500) << "stop" << qint64(0) << 0;
+    }
+    void microTimer()
+    {
+        QFETCH(qint64, firstUs);
+        QFETCH(QString, then);
+        QFETCH(qint64, minUs);
+        QFETCH(int, fires);
+        MicroTimer timer;
+        QElapsedTimer clock;
+        qint64 firedAtUs = -1;
+        connect(&timer, &MicroTimer::timeout, &timer, [&] {
+            if (firedAtUs < 0)
+                firedAtUs = clock.nsecsElapsed() / 1000;
+        });
+        QSignalSpy spy(&timer, &MicroTimer::timeout);
+        clock.start();
+        timer.start(firstUs);
+        QVERIFY(timer.isActive());
+        if (then == "restart")
+            timer.start(3000);
+        else if (then == "stop")
+            timer.stop();
+        // A later timer marks when any of them, and a wrong second firing,
+        // would have happened.
+        QTimer later;
+        later.setSingleShot(true);
+        QSignalSpy laterSpy(&later, &QTimer::timeout);
+        later.start(30);
+        QVERIFY(laterSpy.wait(2000));
+        QCOMPARE(spy.size(), fires);
+        QVERIFY(!timer.isActive());
+        if (fires)
+            QVERIFY2(firedAtUs >= minUs, qPrintable(QString::number(firedAtUs)));
     }
 
     void characterFormat()
