@@ -1,6 +1,6 @@
 #pragma once
-// Figures the benchmark programs share: the median of a series and the peak
-// resident memory of the process.
+// Figures the benchmark programs share: the median of a series, the peak
+// resident memory of the process and the machine's load average.
 
 #include <QFile>
 
@@ -36,6 +36,16 @@ inline void resetPeak()
     QFile f(QStringLiteral("/proc/self/clear_refs"));
     if (f.open(QIODevice::WriteOnly))
         f.write("5");
+}
+
+// The load average over 1, 5 and 15 minutes, "0.52 0.71 1.02" (Linux;
+// "unknown" elsewhere): timings mean little on a machine busy with other work.
+inline QString loadAverage()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown");
+    return QString::fromLatin1(f.readAll()).section(QLatin1Char(' '), 0, 2);
 }
 
 } // namespace kelvar::bench

@@ -11,6 +11,7 @@
 //
 //   bench_engine [--count N] [--turnaround MS] [--pause MS]... [--repeat N]
 
+#include "BenchFigures.h"
 #include "ForwardingChannel.h"
 #include "link/Catalogue.h"
 #include "link/ExchangeEngine.h"
@@ -23,7 +24,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTextStream>
 #include <QTimer>
 
@@ -147,22 +147,9 @@ QString protocolName(Protocol protocol)
     return protocol == Protocol::Rs485 ? QStringLiteral("Rs-485") : QStringLiteral("MODBUS");
 }
 
-// The machine's load average (1, 5 and 15 minutes) where the system tells it:
-// the figures mean little on a machine busy with other work.
-QString loadAverage()
+qint64 median(const QList<qint64> &values)
 {
-    QFile file(QStringLiteral("/proc/loadavg"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("unknown");
-    return QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 2);
-}
-
-qint64 median(QList<qint64> values)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    return qint64(bench::median(std::vector<double>(values.begin(), values.end())));
 }
 
 struct Figures {
@@ -181,6 +168,7 @@ struct Figures {
     qint64 gapUs = 0;
     qint64 echoOverUs = 0;
     qint64 replyOverUs = 0;
+    double simLateUs = 0; // the simulated meter's output beyond its own timing, mean
 };
 
 Figures run(Protocol protocol, int baudIndex, int pause, int count, int turnaroundMs)
@@ -267,6 +255,8 @@ Figures run(Protocol protocol, int baudIndex, int pause, int count, int turnarou
     f.receiveUs = channel.receiveNs / 1000.0 / f.exchanges;
     f.sendUs = channel.sendNs / 1000.0 / f.exchanges;
     f.wallUs = channel.wallNs / 1000.0 / f.exchanges;
+    const auto late = meter.outputLateness();
+    f.simLateUs = late.writes > 0 ? double(late.totalUs) / late.writes : 0;
     engine.ActionDisconnectExecute();
     meter.stop();
     return f;
@@ -298,16 +288,17 @@ int main(int argc, char **argv)
     out << "Settings journal, " << count << " requests, meter turnaround " << turnaround << " ms, "
         << sim::BitsPerCharacter << " bits per character, " << repeat << " run(s) each\n";
     out << "Started " << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average "
-        << loadAverage() << "\n";
+        << bench::loadAverage() << "\n";
     out << "Engine: CPU time of its receive and send handlers per exchange; wall: the same handlers by the clock\n";
     out << "L: the wire-time limit plus one silent interval (3.5 characters, 1.75 ms above 19200 baud) per request\n";
     out << "Medians per exchange in us: silent (the interval), gap (reply complete to the next request on the line),\n"
-           "echo+ and reply+ (the simulated meter's address echo and reply beyond their wire time)\n";
-    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13 %14 %15 %16 %17 %18\n")
+           "echo+ and reply+ (the simulated meter's address echo and reply beyond their wire time);\n"
+           "sim late: the mean of how late the simulated meter's output left against its own timing\n";
+    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13 %14 %15 %16 %17 %18 %19\n")
                .arg("protocol", -8).arg("baud", 6).arg("pause", 5).arg("total ms", 9).arg("wire ms", 8)
                .arg("L ms", 8).arg("x L", 6).arg("wait share", 11).arg("engine us", 10).arg("(receive", 9)
                .arg("send)", 8).arg("wall us", 8).arg("time-outs", 10).arg("silent", 7).arg("gap", 6)
-               .arg("echo+", 6).arg("reply+", 6).arg("load", 5);
+               .arg("echo+", 6).arg("reply+", 6).arg("sim late", 8).arg("load", 5);
     struct Row {
         int pause;
         Protocol protocol;
@@ -326,7 +317,7 @@ int main(int argc, char **argv)
             const double ratio = f.limitUs > 0 ? f.totalMs * 1000.0 / f.limitUs : 0;
             row.ratios << ratio;
             const int baud = link::baudRate(row.baudIndex);
-            out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8% %9 %10 %11 %12 %13 %14 %15 %16 %17 %18\n")
+            out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8% %9 %10 %11 %12 %13 %14 %15 %16 %17 %18 %19\n")
                        .arg(protocolName(row.protocol), -8)
                        .arg(baud, 6)
                        .arg(row.pause, 5)
@@ -344,21 +335,21 @@ int main(int argc, char **argv)
                        .arg(f.gapUs, 6)
                        .arg(f.echoOverUs, 6)
                        .arg(f.replyOverUs, 6)
-                       .arg(loadAverage().section(QLatin1Char(' '), 0, 0), 5);
+                       .arg(f.simLateUs, 8, 'f', 0)
+                       .arg(bench::loadAverage().section(QLatin1Char(' '), 0, 0), 5);
             out.flush();
         }
     }
-    out << "Ratio to L over " << repeat << " run(s), best / median; finished " 
-        << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average " << loadAverage() << "\n";
+    out << "Ratio to L over " << repeat << " run(s), best / median; finished "
+        << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average " << bench::loadAverage() << "\n";
     for (const Row &row : std::as_const(rows)) {
-        QList<double> sorted = row.ratios;
-        std::sort(sorted.begin(), sorted.end());
+        const std::vector<double> ratios(row.ratios.begin(), row.ratios.end());
         out << QStringLiteral("%1 %2 pause %3: %4 / %5\n")
                    .arg(protocolName(row.protocol), -8)
                    .arg(link::baudRate(row.baudIndex), 6)
                    .arg(row.pause, 2)
-                   .arg(sorted.first(), 0, 'f', 2)
-                   .arg(sorted[sorted.size() / 2], 0, 'f', 2);
+                   .arg(*std::min_element(ratios.begin(), ratios.end()), 0, 'f', 2)
+                   .arg(bench::median(ratios), 0, 'f', 2);
     }
     return 0;
 }

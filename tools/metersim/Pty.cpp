@@ -13,6 +13,9 @@
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
+#if defined(Q_OS_LINUX)
+#include <sys/prctl.h>
+#endif
 
 namespace kelvar::sim {
 
@@ -125,6 +128,11 @@ void PtyWorker::stopThread(QThread *&thread, PtyWorker *&worker)
 
 void PtyWorker::begin()
 {
+#if defined(Q_OS_LINUX)
+    // The kernel lets a sleep run up to 50 us long by default; the device's
+    // output is timed to the microsecond, so this thread asks for 1 us.
+    ::prctl(PR_SET_TIMERSLACK, 1000UL);
+#endif
     m_clock.start();
     m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &PtyWorker::readable);
@@ -206,6 +214,11 @@ void PtyWorker::writeDue()
 {
     while (!m_pending.isEmpty() && m_pending.first().dueUs <= nowUs()) {
         const Pending p = m_pending.takeFirst();
+        const qint64 lateUs = nowUs() - p.dueUs;
+        m_lateWrites.fetch_add(1);
+        m_lateTotalUs.fetch_add(lateUs);
+        if (lateUs > m_lateMaxUs.load())
+            m_lateMaxUs.store(lateUs); // only this thread writes it
         qsizetype done = 0;
         while (done < p.bytes.size()) {
             const ssize_t n = ::write(m_master, p.bytes.constData() + done, static_cast<size_t>(p.bytes.size() - done));

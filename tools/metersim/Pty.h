@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 
 class QSocketNotifier;
@@ -47,6 +48,16 @@ public:
     void post(qint64 atMs, const QByteArray &bytes, std::function<void()> after = {});
     void postUs(qint64 atUs, const QByteArray &bytes, std::function<void()> after = {});
 
+    // How late timed output left against the time it was posted for: the
+    // simulated device's own share of the time a program waits for it.
+    // Readable from any thread.
+    struct Lateness {
+        qint64 writes = 0;
+        qint64 totalUs = 0;
+        qint64 maxUs = 0;
+    };
+    Lateness lateness() const { return {m_lateWrites.load(), m_lateTotalUs.load(), m_lateMaxUs.load()}; }
+
 protected:
     virtual void received(const QByteArray &bytes) = 0;
     virtual void wrote(const QByteArray &) {}
@@ -74,6 +85,9 @@ private:
     QElapsedTimer m_clock;
     QList<Pending> m_pending;
     qint64 m_lastDue = 0; // microseconds on m_clock
+    std::atomic<qint64> m_lateWrites{0};
+    std::atomic<qint64> m_lateTotalUs{0};
+    std::atomic<qint64> m_lateMaxUs{0};
 };
 
 // "hh:mm:ss.zzz" of the workstation clock now, for trace lines.

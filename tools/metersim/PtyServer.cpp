@@ -77,6 +77,11 @@ bool PtyServer::replaceDevice(QString *error)
     return true;
 }
 
+PtyWorker::Lateness PtyServer::outputLateness() const
+{
+    return m_worker ? m_worker->lateness() : PtyWorker::Lateness{};
+}
+
 void PtyServer::stop()
 {
     if (!m_thread)

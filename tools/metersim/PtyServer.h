@@ -6,6 +6,8 @@
 //
 // Every public member may be called from any thread.
 
+#include "Pty.h"
+
 #include <QMutex>
 #include <QObject>
 #include <QString>
@@ -13,8 +15,6 @@
 class QThread;
 
 namespace kelvar::sim {
-
-class PtyWorker;
 
 class PtyServer : public QObject {
     Q_OBJECT
@@ -39,6 +39,10 @@ public:
     // The device's own state stays. False (and stopped) when no new
     // pseudo-terminal can be made.
     bool replaceDevice(QString *error = nullptr);
+    // How late the device's timed output left, since it started or was last
+    // replaced (all zero when not running). Call it on the server's own
+    // thread, which is where the device is replaced.
+    PtyWorker::Lateness outputLateness() const;
 
 protected:
     // The worker that serves the master descriptor (it is moved to the thread).
