@@ -2,7 +2,11 @@
 // Figures the benchmark programs share: the median of a series, the peak
 // resident memory of the process and the machine's load average.
 
+#include "link/LinkPacing.h"
+
 #include <QFile>
+#include <QList>
+#include <QStringList>
 
 #include <algorithm>
 #include <vector>
@@ -46,6 +50,29 @@ inline QString loadAverage()
     if (!f.open(QIODevice::ReadOnly))
         return QStringLiteral("unknown");
     return QString::fromLatin1(f.readAll()).section(QLatin1Char(' '), 0, 2);
+}
+
+// The request pauses a link benchmark measures: the --pause values given,
+// else 50 (the fixed send tick, the default) and 0.
+inline QList<int> requestPauses(const QStringList &values)
+{
+    QList<int> pauses;
+    for (const QString &value : values)
+        pauses << qBound(link::MinRequestPause, value.toInt(), link::MaxRequestPause);
+    if (pauses.isEmpty())
+        pauses = {link::DefaultRequestPause, 0};
+    return pauses;
+}
+
+// "best / median" of repeated runs' figures (lower is better).
+inline QString bestAndMedian(const QList<double> &runs, int decimals = 2)
+{
+    if (runs.isEmpty())
+        return QStringLiteral("-");
+    const std::vector<double> v(runs.begin(), runs.end());
+    return QStringLiteral("%1 / %2")
+        .arg(*std::min_element(v.begin(), v.end()), 0, 'f', decimals)
+        .arg(median(v), 0, 'f', decimals);
 }
 
 } // namespace kelvar::bench

@@ -276,11 +276,7 @@ int main(int argc, char **argv)
     parser.process(app);
     const int count = qBound(2, parser.value("count").toInt(), 256);
     const int turnaround = qMax(0, parser.value("turnaround").toInt());
-    QList<int> pauses;
-    for (const QString &value : parser.values("pause"))
-        pauses << qBound(link::MinRequestPause, value.toInt(), link::MaxRequestPause);
-    if (pauses.isEmpty())
-        pauses = {link::DefaultRequestPause, 0};
+    const QList<int> pauses = bench::requestPauses(parser.values("pause"));
 
     const int repeat = qBound(1, parser.value("repeat").toInt(), 20);
 
@@ -343,13 +339,11 @@ int main(int argc, char **argv)
     out << "Ratio to L over " << repeat << " run(s), best / median; finished "
         << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average " << bench::loadAverage() << "\n";
     for (const Row &row : std::as_const(rows)) {
-        const std::vector<double> ratios(row.ratios.begin(), row.ratios.end());
-        out << QStringLiteral("%1 %2 pause %3: %4 / %5\n")
+        out << QStringLiteral("%1 %2 pause %3: %4\n")
                    .arg(protocolName(row.protocol), -8)
                    .arg(link::baudRate(row.baudIndex), 6)
                    .arg(row.pause, 2)
-                   .arg(*std::min_element(ratios.begin(), ratios.end()), 0, 'f', 2)
-                   .arg(bench::median(ratios), 0, 'f', 2);
+                   .arg(bench::bestAndMedian(row.ratios));
     }
     return 0;
 }

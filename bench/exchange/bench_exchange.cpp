@@ -1,13 +1,18 @@
 // A full schedule read (the coefficient and 288 slot requests) and a full
 // write (254 records behind the password, the clears, the coefficient and the
 // twelve default holidays) against the simulated meter over a pseudo-terminal
-// with wire-time emulation, at 4800 and 38400 baud in both protocol types.
+// with wire-time emulation, at 4800 and 38400 baud in both protocol types,
+// with the request pause at 50 ms (the default send tick) and at 0.
 // Prints per run the total time, the wire-time limit (every byte of requests,
-// replies and address bytes at 11 bits per character) and the lower bound the
-// engine's 50 ms send tick sets (one tick per request).
+// replies and address bytes at 11 bits per character), L (the wire-time
+// limit plus one silent interval per request, the least any engine can
+// take), the total as a multiple of L, the lower bound the 50 ms send tick
+// sets (one tick per request) and the machine's load average; then the
+// best and the median multiple of L over the runs.
 //
-//   bench_schedule_exchange [--turnaround MS]
+//   bench_schedule_exchange [--turnaround MS] [--pause MS]... [--repeat N]
 
+#include "BenchFigures.h"
 #include "link/Catalogue.h"
 #include "link/ExchangeEngine.h"
 #include "link/QSerialPortChannel.h"
@@ -20,6 +25,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QTextStream>
 #include <QTimer>
@@ -55,7 +61,7 @@ schedule::ScheduleImage fullImage()
     return image;
 }
 
-Figures run(Protocol protocol, int baudIndex, bool write, int turnaroundMs)
+Figures run(Protocol protocol, int baudIndex, bool write, int pause, int turnaroundMs)
 {
     sim::MeterServer meter;
     meter.updateState([&](sim::MeterState &s) {
@@ -94,6 +100,7 @@ Figures run(Protocol protocol, int baudIndex, bool write, int turnaroundMs)
     engine.setAddress(1);
     engine.setBaudIndex(baudIndex);
     engine.setTimeout(2000);
+    engine.setRequestPause(pause);
 
     Figures f;
     QElapsedTimer total;
@@ -143,32 +150,66 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addOption({"turnaround", "The meter's pause before each reply, ms.", "MS", "0"});
+    parser.addOption({"pause", "Request pause to measure (repeatable; default 50 and 0).", "MS"});
+    parser.addOption({"repeat", "Runs of each configuration (best and median are printed).", "N", "1"});
     parser.process(app);
     const int turnaround = qMax(0, parser.value("turnaround").toInt());
+    const QList<int> pauses = bench::requestPauses(parser.values("pause"));
+    const int repeat = qBound(1, parser.value("repeat").toInt(), 20);
 
     QTextStream out(stdout);
     out << "Schedule exchange, meter turnaround " << turnaround << " ms, " << sim::BitsPerCharacter
-        << " bits per character; tick floor: one 50 ms send tick per request\n";
-    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8\n")
-               .arg("batch", -6).arg("protocol", -8).arg("baud", 6).arg("requests", 9).arg("total ms", 9)
-               .arg("wire ms", 8).arg("tick floor", 11).arg("total/wire", 11);
-    for (bool write : {false, true}) {
-        for (Protocol protocol : {Protocol::Rs485, Protocol::Modbus}) {
-            for (int baudIndex : {0, 3}) {
-                const Figures f = run(protocol, baudIndex, write, turnaround);
-                out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8%9\n")
-                           .arg(write ? "write" : "read", -6)
-                           .arg(protocol == Protocol::Rs485 ? "Rs-485" : "MODBUS", -8)
-                           .arg(link::baudRate(baudIndex), 6)
-                           .arg(f.requests, 9)
-                           .arg(f.totalMs, 9)
-                           .arg(f.wireUs / 1000.0, 8, 'f', 1)
-                           .arg(f.requests * link::ExchangeEngine::CommandInterval, 11)
-                           .arg(f.wireUs > 0 ? f.totalMs * 1000.0 / f.wireUs : 0, 11, 'f', 2)
-                           .arg(f.ok ? "" : "  (failed)");
-                out.flush();
-            }
+        << " bits per character, " << repeat << " run(s) each; tick floor: one 50 ms send tick per request\n";
+    out << "L: the wire-time limit plus one silent interval (3.5 characters, 1.75 ms above 19200 baud) per request\n";
+    out << "Started " << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average "
+        << bench::loadAverage() << "\n";
+    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11\n")
+               .arg("batch", -6).arg("protocol", -8).arg("baud", 6).arg("pause", 5).arg("requests", 9)
+               .arg("total ms", 9).arg("wire ms", 8).arg("L ms", 8).arg("x L", 6).arg("tick floor", 11)
+               .arg("load", 5);
+    struct Row {
+        bool write;
+        Protocol protocol;
+        int baudIndex;
+        int pause;
+        QList<double> ratios;
+    };
+    QList<Row> rows;
+    for (int pause : pauses)
+        for (bool write : {false, true})
+            for (Protocol protocol : {Protocol::Rs485, Protocol::Modbus})
+                for (int baudIndex : {0, 3})
+                    rows.append({write, protocol, baudIndex, pause, {}});
+    const auto name = [](const Row &row) {
+        return QStringLiteral("%1 %2 %3 %4")
+            .arg(row.write ? "write" : "read", -6)
+            .arg(row.protocol == Protocol::Rs485 ? "Rs-485" : "MODBUS", -8)
+            .arg(link::baudRate(row.baudIndex), 6)
+            .arg(row.pause, 5);
+    };
+    for (int round = 0; round < repeat; ++round) {
+        for (Row &row : rows) {
+            const Figures f = run(row.protocol, row.baudIndex, row.write, row.pause, turnaround);
+            const int baud = link::baudRate(row.baudIndex);
+            const qint64 limitUs = f.wireUs + f.requests * link::silentIntervalUs(baud, sim::BitsPerCharacter);
+            const double ratio = limitUs > 0 ? f.totalMs * 1000.0 / limitUs : 0;
+            row.ratios << ratio;
+            out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8%9\n")
+                       .arg(name(row))
+                       .arg(f.requests, 9)
+                       .arg(f.totalMs, 9)
+                       .arg(f.wireUs / 1000.0, 8, 'f', 1)
+                       .arg(limitUs / 1000.0, 8, 'f', 1)
+                       .arg(ratio, 6, 'f', 2)
+                       .arg(f.requests * link::ExchangeEngine::CommandInterval, 11)
+                       .arg(bench::loadAverage().section(QLatin1Char(' '), 0, 0), 5)
+                       .arg(f.ok ? "" : "  (failed)");
+            out.flush();
         }
     }
+    out << "Ratio to L over " << repeat << " run(s), best / median; finished "
+        << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average " << bench::loadAverage() << "\n";
+    for (const Row &row : std::as_const(rows))
+        out << name(row) << ": " << bench::bestAndMedian(row.ratios) << '\n';
     return 0;
 }

@@ -1,13 +1,17 @@
 // Reads the settings journal with 256 entries from the simulated meter at
 // 38400 baud with wire-time emulation, into the journals tab (offscreen), in
-// both protocol types, and prints: the total time against the wire-time limit
-// and the interface thread's cost per response from acceptance to the end of
-// its handling (decode, ordered insertion into the owner's table and the list
-// view, chart), median and worst, over the whole read and over its last 32
-// responses (250 rows and more in the list).
+// both protocol types, with the request pause at 50 ms (the default send
+// tick) and at 0, and prints: the total time against the wire-time limit and
+// against L (that limit plus one silent interval per request), the machine's
+// load average, and the interface thread's cost per response from acceptance
+// to the end of its handling (decode, ordered insertion into the owner's
+// table and the list view, chart), median and worst, over the whole read and
+// over its last 32 responses (250 rows and more in the list); with --repeat,
+// the best and the median multiple of L.
 //
-//   bench_journals [--entries N]
+//   bench_journals [--entries N] [--pause MS]... [--repeat N]
 
+#include "BenchFigures.h"
 #include "app/tabs/JournalTab.h"
 #include "journals/JournalOwner.h"
 #include "link/ExchangeEngine.h"
@@ -19,6 +23,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QTextStream>
 #include <QTimer>
@@ -52,7 +57,7 @@ double worstUs(const QList<qint64> &v)
     return v.isEmpty() ? 0 : *std::max_element(v.cbegin(), v.cend()) / 1000.0;
 }
 
-Figures run(link::Protocol protocol, int entries)
+Figures run(link::Protocol protocol, int entries, int pause)
 {
     constexpr int BaudIndex = 3; // 38400
     sim::MeterServer meter;
@@ -81,6 +86,7 @@ Figures run(link::Protocol protocol, int entries)
     engine.setProtocol(protocol);
     engine.setAddress(1);
     engine.setBaudIndex(BaudIndex);
+    engine.setRequestPause(pause);
 
     Figures f;
     QElapsedTimer cost;
@@ -137,22 +143,45 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addOption({"entries", "settings-journal entries in the meter (at most 256)", "N", "256"});
+    parser.addOption({"pause", "Request pause to measure (repeatable; default 50 and 0).", "MS"});
+    parser.addOption({"repeat", "Runs of each configuration (best and median are printed).", "N", "1"});
     parser.process(app);
     const int entries = std::clamp(parser.value("entries").toInt(), 0, 256);
+    const QList<int> pauses = bench::requestPauses(parser.values("pause"));
+    const int repeat = qBound(1, parser.value("repeat").toInt(), 20);
+    const qint64 silentMs256 = 256 * link::silentIntervalUs(38400, sim::BitsPerCharacter) / 1000;
 
     QTextStream out(stdout);
-    out << "Settings journal, 256 requests, " << entries << " entries, 38400 baud, wire-time emulation\n";
-    for (link::Protocol protocol : {link::Protocol::Rs485, link::Protocol::Modbus}) {
-        const Figures f = run(protocol, entries);
-        const QList<qint64> last = f.costNs.mid(std::max<qsizetype>(0, f.costNs.size() - 32));
-        out << (protocol == link::Protocol::Rs485 ? "Rs-485" : "MODBUS") << ": " << (f.ok ? "complete" : "FAILED")
-            << ", " << f.rows << " rows; total " << f.totalMs << " ms, wire-time limit " << f.wireMs
-            << " ms\n"
-            << "  interface thread per response (decode + insert + list + chart): median "
-            << QString::number(medianUs(f.costNs), 'f', 1) << " us, worst " << QString::number(worstUs(f.costNs), 'f', 1)
-            << " us; last 32 responses: median " << QString::number(medianUs(last), 'f', 1) << " us, worst "
-            << QString::number(worstUs(last), 'f', 1) << " us\n";
-        out.flush();
+    out << "Settings journal, 256 requests, " << entries << " entries, 38400 baud, wire-time emulation, " << repeat
+        << " run(s) each\n";
+    out << "Started " << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average "
+        << bench::loadAverage() << "\n";
+    QMap<QString, QList<double>> ratios;
+    for (int round = 0; round < repeat; ++round) {
+        for (int pause : pauses) {
+            for (link::Protocol protocol : {link::Protocol::Rs485, link::Protocol::Modbus}) {
+                const Figures f = run(protocol, entries, pause);
+                const QList<qint64> last = f.costNs.mid(std::max<qsizetype>(0, f.costNs.size() - 32));
+                const qint64 limitMs = f.wireMs + silentMs256;
+                const QString name = QStringLiteral("%1 pause %2").arg(
+                    protocol == link::Protocol::Rs485 ? "Rs-485" : "MODBUS").arg(pause, 2);
+                ratios[name] << double(f.totalMs) / limitMs;
+                out << name << ": " << (f.ok ? "complete" : "FAILED") << ", " << f.rows << " rows; total "
+                    << f.totalMs << " ms, wire-time limit " << f.wireMs << " ms, L " << limitMs << " ms, "
+                    << QString::number(double(f.totalMs) / limitMs, 'f', 2) << " x L, load "
+                    << bench::loadAverage().section(QLatin1Char(' '), 0, 0) << "\n"
+                    << "  interface thread per response (decode + insert + list + chart): median "
+                    << QString::number(medianUs(f.costNs), 'f', 1) << " us, worst "
+                    << QString::number(worstUs(f.costNs), 'f', 1) << " us; last 32 responses: median "
+                    << QString::number(medianUs(last), 'f', 1) << " us, worst " << QString::number(worstUs(last), 'f', 1)
+                    << " us\n";
+                out.flush();
+            }
+        }
     }
+    out << "Ratio to L over " << repeat << " run(s), best / median; finished "
+        << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average " << bench::loadAverage() << "\n";
+    for (auto it = ratios.cbegin(); it != ratios.cend(); ++it)
+        out << it.key() << ": " << bench::bestAndMedian(it.value()) << '\n';
     return 0;
 }

@@ -5,13 +5,15 @@
 // whose replies carry the index asked for, mixed with the poll cycle and a
 // settings write now and then. It checks and prints:
 //   - misattributed replies: a reply accepted for a request it does not answer;
-//   - stalls: two requests further apart than time-out + send interval + 10 ms;
+//   - stalls: two requests further apart than time-out + send interval + 10 ms
+//     (with the protocol view's lines that led to the first few);
 //   - the queue recovers: every exchange ends and the next one starts;
 //   - every settings write is either confirmed or reported failed.
 // Exit code 1 when any check failed.
 //
 //   bench_soak [--exchanges N] [--timeout MS] [--fault-percent P] [--seed N]
 
+#include "BenchFigures.h"
 #include "ForwardingChannel.h"
 #include "link/Catalogue.h"
 #include "link/ExchangeEngine.h"
@@ -21,9 +23,11 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTextStream>
+#include <QTime>
 #include <QTimer>
 
 using namespace kelvar;
@@ -48,6 +52,17 @@ public:
     qint64 longestGapUs = 0;
     int gapsOver = 0;
     qint64 gapLimitUs = 0;
+    // The protocol view's last lines (with the byte trace), and for each
+    // stall the lines that led to it.
+    QStringList recentLines;
+    QStringList stallReports;
+
+    void addLine(const QString &line)
+    {
+        recentLines << line;
+        if (recentLines.size() > 24)
+            recentLines.removeFirst();
+    }
 
     bool writeByte(quint8 byte) override
     {
@@ -68,8 +83,14 @@ private:
         if (lastStartUs >= 0) {
             const qint64 gap = now - lastStartUs;
             longestGapUs = std::max(longestGapUs, gap);
-            if (gap > gapLimitUs)
+            if (gap > gapLimitUs) {
                 ++gapsOver;
+                if (stallReports.size() < 5)
+                    stallReports << QStringLiteral("gap %1 ms before the request sent at %2, after:\n    %3")
+                                        .arg(gap / 1000.0)
+                                        .arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")))
+                                        .arg(recentLines.join(QStringLiteral("\n    ")));
+            }
         }
         lastStartUs = now;
     }
@@ -90,6 +111,7 @@ struct Result {
     int writesConfirmed = 0;
     int writesFailed = 0;
     QStringList statistics;
+    QStringList stallReports;
     sim::ReplyTally tally;
 };
 
@@ -196,7 +218,9 @@ Result soak(Protocol protocol, int exchanges, int timeoutMs, int faultPercent, q
     QObject::connect(&dispatcher, &meter::ResponseDispatcher::responseFailed, [&] {
         QTimer::singleShot(0, qApp, exchangeEnded);
     });
+    engine.setMasterMode(true); // the byte trace, for the report of a stall
     QObject::connect(&engine, &link::ExchangeEngine::protocolLine, [&](const QString &line) {
+        channel.addLine(line);
         if (line.endsWith(link::ExchangeEngine::TimeoutText))
             QTimer::singleShot(0, qApp, exchangeEnded);
     });
@@ -222,6 +246,7 @@ Result soak(Protocol protocol, int exchanges, int timeoutMs, int faultPercent, q
     QCoreApplication::processEvents();
     r.stalls = channel.gapsOver;
     r.longestGapUs = channel.longestGapUs;
+    r.stallReports = channel.stallReports;
     r.statistics = engine.statistics().report();
     r.tally = meter.tally();
     meter.stop();
@@ -246,6 +271,8 @@ int main(int argc, char **argv)
     const quint32 seed = parser.value("seed").toUInt();
 
     QTextStream out(stdout);
+    out << "Started " << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average "
+        << bench::loadAverage() << ", seed " << seed << "\n";
     bool sound = true;
     for (Protocol protocol : {Protocol::Rs485, Protocol::Modbus}) {
         QElapsedTimer clock;
@@ -272,10 +299,12 @@ int main(int argc, char **argv)
         out << "  misattributed replies: " << r.misattributed << '\n';
         out << "  stalls (gap over " << r.gapLimitUs / 1000.0 << " ms): " << r.stalls << ", longest gap "
             << r.longestGapUs / 1000.0 << " ms\n";
+        for (const QString &report : r.stallReports)
+            out << "  stall: " << report << '\n';
         out << "  queue recovered every time: " << (r.finished ? "yes" : "NO (the exchanges stopped)") << '\n';
         out << "  settings writes: " << r.writesStarted << " started, " << r.writesConfirmed << " confirmed, "
             << r.writesFailed << " reported failed" << (writesAccounted ? "" : "  VIOLATION") << '\n';
-        out << "  " << (ok ? "OK" : "VIOLATIONS") << '\n';
+        out << "  " << (ok ? "OK" : "VIOLATIONS") << ", load average " << bench::loadAverage() << '\n';
         out.flush();
     }
     return sound ? 0 : 1;
