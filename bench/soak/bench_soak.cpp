@@ -30,6 +30,10 @@
 #include <QTime>
 #include <QTimer>
 
+#if defined(Q_OS_LINUX)
+#include <sys/resource.h>
+#endif
+
 using namespace kelvar;
 using link::Protocol;
 
@@ -45,6 +49,17 @@ public:
     {
         connect(&m_inner, &SerialChannel::bytesArrived, this, &SerialChannel::bytesArrived);
         clock.start();
+        // A heartbeat every 2 ms: its longest hole within a stalled gap
+        // tells a thread that did not run (a busy machine) from an engine
+        // that ran and did not send.
+        m_heartbeat.setTimerType(Qt::PreciseTimer);
+        connect(&m_heartbeat, &QTimer::timeout, this, [this] {
+            const qint64 now = clock.nsecsElapsed() / 1000;
+            if (m_lastBeatUs >= 0)
+                m_longestHoleUs = std::max(m_longestHoleUs, now - m_lastBeatUs);
+            m_lastBeatUs = now;
+        });
+        m_heartbeat.start(2);
     }
     bool modbus = false;
     QElapsedTimer clock;
@@ -86,14 +101,34 @@ private:
             if (gap > gapLimitUs) {
                 ++gapsOver;
                 if (stallReports.size() < 5)
-                    stallReports << QStringLiteral("gap %1 ms before the request sent at %2, after:\n    %3")
+                    stallReports << QStringLiteral("gap %1 ms before the request sent at %2; the thread's event "
+                                                   "loop stood still for up to %3 ms in it, and was preempted %4 "
+                                                   "times; after:\n    %5")
                                         .arg(gap / 1000.0)
                                         .arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")))
+                                        .arg(m_longestHoleUs / 1000.0)
+                                        .arg(preemptions() - m_preemptionsAtStart)
                                         .arg(recentLines.join(QStringLiteral("\n    ")));
             }
         }
         lastStartUs = now;
+        m_longestHoleUs = 0;
+        m_preemptionsAtStart = preemptions();
     }
+    // Involuntary context switches of this thread so far (Linux; 0 elsewhere).
+    static long preemptions()
+    {
+#if defined(Q_OS_LINUX)
+        rusage usage {};
+        if (getrusage(RUSAGE_THREAD, &usage) == 0)
+            return usage.ru_nivcsw;
+#endif
+        return 0;
+    }
+    QTimer m_heartbeat;
+    qint64 m_lastBeatUs = -1;
+    qint64 m_longestHoleUs = 0;
+    long m_preemptionsAtStart = 0;
 };
 
 enum class Fault { Silence, Garbage, Split, Late, BadCrc, ErrorCode, OtherFunction, Count };
