@@ -56,7 +56,7 @@ Figures runOnce(bool wireTime)
     QElapsedTimer clock;
     clock.start();
     QString error;
-    std::unique_ptr<sim::MeterServer> meter = app::startSimulatedMeter(&error);
+    std::unique_ptr<sim::MeterServer> meter = app::startSimulatedMeterServer(&error);
     if (!meter)
         qFatal("simulated meter: %s", qPrintable(error));
     if (wireTime) {

@@ -218,10 +218,26 @@ void ConnectionPanel::EnumerateSerialPorts(const QStringList &ports, const AppSe
         m_portGroup->actions().at(meter)->setChecked(true);
         m_engine.setPortName(names[meter]);
     } else {
+#ifdef Q_OS_WIN
         // No port selected: the default port 1 is used.
         m_engine.setPortName(QStringLiteral("COM%1").arg(m_meterPort));
+#else
+        // No port names follow a number here: rather than a port the operator
+        // never chose, the link reports that there is none (and the controls
+        // stay usable for a port given on the command line next time).
+        m_engine.setPortName({});
+#endif
+    }
+    if (names.isEmpty()) {
+        ComboPort->setPlaceholderText(link::ExchangeEngine::NoSerialPortText);
+        NPort->addAction(link::ExchangeEngine::NoSerialPortText)->setEnabled(false);
     }
     ComboBaudChange();
+}
+
+QString ConnectionPanel::accessPassword() const
+{
+    return LabeledPass2->text();
 }
 
 void ConnectionPanel::setConnected(bool connected)

@@ -55,6 +55,9 @@ public:
     // What is kept at exit.
     void storeSettings(AppSettings &settings) const;
 
+    // The access password as typed (LabeledPass2).
+    QString accessPassword() const;
+
     int meterPortNumber() const { return m_meterPort; }
     int scanerPortNumber() const { return m_scanerPort; }
 

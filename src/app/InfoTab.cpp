@@ -1,5 +1,7 @@
 #include "InfoTab.h"
 
+#include "app/tabs/ShortReportAction.h"
+
 #include "meter/SettingsBatch.h"
 
 #include <QAction>
@@ -127,6 +129,11 @@ InfoTab::InfoTab(QWidget *page, meter::MeterInfo &info, QAction *reset)
     connect(&info, &meter::MeterInfo::displayMaskChanged, this, &InfoTab::showMask);
     connect(&info, &meter::MeterInfo::deltaChanged, EditDelta, &QLineEdit::setText);
     setProductionMode(false);
+}
+
+meter::ShortReportInput InfoTab::reportInput(const QDateTime &now) const
+{
+    return ShortReportAction::fromTables(ListMain, ListAddi, CheckListIndi, now);
 }
 
 void InfoTab::setProductionMode(bool on)

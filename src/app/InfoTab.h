@@ -5,6 +5,7 @@
 // meter information holds and follows its changes.
 
 #include "meter/MeterInfo.h"
+#include "meter/ShortReport.h"
 
 #include <QObject>
 
@@ -24,6 +25,8 @@ public:
     InfoTab(QWidget *page, meter::MeterInfo &info, QAction *reset);
 
     void setProductionMode(bool on); // EditDelta is shown only in production mode
+    // What the tab shows, for the short report made at now.
+    meter::ShortReportInput reportInput(const QDateTime &now) const;
 
     QTableWidget *ListMain;
     QTableWidget *ListAddi;

@@ -5,7 +5,41 @@
 
 namespace kelvar::app {
 
-std::unique_ptr<sim::MeterServer> startSimulatedMeter(QString *error)
+namespace {
+
+class ServedMeter final : public SimulatedMeter
+{
+public:
+    explicit ServedMeter(std::unique_ptr<sim::MeterServer> server)
+        : m_server(std::move(server))
+    {
+    }
+    QString devicePath() const override { return m_server->devicePath(); }
+    void matchLinkParameters(const link::ExchangeEngine &engine) override
+    {
+        app::matchLinkParameters(*m_server, engine);
+    }
+
+private:
+    std::unique_ptr<sim::MeterServer> m_server;
+};
+
+} // namespace
+
+bool simulatedMeterAvailable()
+{
+    return true;
+}
+
+std::unique_ptr<SimulatedMeter> startSimulatedMeter(QString *error)
+{
+    std::unique_ptr<sim::MeterServer> server = startSimulatedMeterServer(error);
+    if (!server)
+        return nullptr;
+    return std::make_unique<ServedMeter>(std::move(server));
+}
+
+std::unique_ptr<sim::MeterServer> startSimulatedMeterServer(QString *error)
 {
     auto server = std::make_unique<sim::MeterServer>();
     server->updateState([](sim::MeterState &state) {

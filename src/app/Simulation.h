@@ -1,25 +1,18 @@
 #pragma once
-// The simulated meter inside the program (--simulate): it serves a meter on a
-// pseudo-terminal in its own thread, and the window connects to that device
-// like to any serial port.
+// The simulated meter of the program, on the simulator library: what
+// SimulatedMeter.h offers the program, and the server itself for the
+// start-up benchmark.
 
+#include "app/SimulatedMeter.h"
 #include "metersim/MeterServer.h"
-
-#include <memory>
-
-namespace kelvar::link {
-class ExchangeEngine;
-}
 
 namespace kelvar::app {
 
-// A numbered meter with a description, ready to start. nullptr and a message
+// A numbered meter with a description, ready to use. nullptr and a message
 // when the pseudo-terminal cannot be made.
-std::unique_ptr<sim::MeterServer> startSimulatedMeter(QString *error);
+std::unique_ptr<sim::MeterServer> startSimulatedMeterServer(QString *error);
 
-// Sets the simulated meter's address, protocol type, baud rate and parity to
-// what the window is about to use, so that it answers whatever the stored
-// settings say.
+// Sets the server's link parameters to the engine's.
 void matchLinkParameters(sim::MeterServer &server, const link::ExchangeEngine &engine);
 
 } // namespace kelvar::app

@@ -20,6 +20,7 @@ namespace kelvar::app {
 
 const QString TAboutBox::WebAddress = QStringLiteral("www.example.org");
 const QString TAboutBox::MailAddress = QStringLiteral("support@example.org");
+const QSize TAboutBox::DesignedSize(394, 281);
 
 namespace {
 
@@ -75,7 +76,6 @@ TAboutBox::TAboutBox(QWidget *parent)
 {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("О программе"));
-    setFixedSize(394, 281);
 
     auto *panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("Panel1"));
@@ -167,6 +167,10 @@ void TAboutBox::Label6Click()
 void TAboutBox::showEvent(QShowEvent *event)
 {
     FormActivate();
+    // The window keeps its designed size unless its texts need more room
+    // (fonts differ between workstations; the memory lines vary): every text
+    // shows whole, and the size stays fixed while it is open.
+    setFixedSize(sizeHint().expandedTo(DesignedSize));
     if (parentWidget())
         move(parentWidget()->window()->geometry().center() - rect().center());
     QDialog::showEvent(event);

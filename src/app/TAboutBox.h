@@ -2,7 +2,7 @@
 // The About window: program name and version, how to reach us, and the
 // workstation's physical memory. Modal; closed with its OK button.
 
-#include "app/Platform.h"
+#include "platform/Platform.h"
 
 #include <QDialog>
 #include <QUrl>
@@ -20,6 +20,7 @@ class TAboutBox : public QDialog
 public:
     static const QString WebAddress;
     static const QString MailAddress;
+    static const QSize DesignedSize; // the smallest size; larger when the texts need it
 
     explicit TAboutBox(QWidget *parent = nullptr);
 

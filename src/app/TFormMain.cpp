@@ -9,10 +9,12 @@
 #include "app/tabs/JournalOutput.h"
 #include "app/tabs/JournalTab.h"
 #include "app/schedule/ScheduleTab.h"
-#include "app/tabs/ProgrammingPages.h"
+#include "app/tabs/CalibrationTab.h"
+#include "app/tabs/DbTab.h"
 #include "app/tabs/ScheduleActions.h"
-#include "journals/JournalOwner.h"
 #include "app/tabs/SettingsTab.h"
+#include "app/tabs/ShortReportAction.h"
+#include "journals/JournalOwner.h"
 #include "db/OperationLog.h"
 #include "schedule/ScheduleModel.h"
 #include "schedule/ScheduleTables.h"
@@ -125,30 +127,11 @@ TFormMain::TFormMain(const StartOptions &options, QWidget *parent)
 
     connectEngine();
     FormCreate(options);
-    m_programming = new ProgrammingPages(*this); // needs the start modes
-    composeSchedule();
+    composeTabs(); // needs the start modes
     m_about = new TAboutBox(this);
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &TFormMain::noteActiveWindow);
-    if (m_productionMode) {
-        SettingsTab &settings = m_programming->settingsTab();
-        m_production = new ProductionBench({*m_engine, *m_info, settings.owner(), [&settings] { return settings.values(); },
-                                            settings.SpinEdit_Number, m_panel->ComboScaner, m_panel->CheckScaner,
-                                            ActionFixDb, options.clock,
-                                            [this] {
-                                                // Green for 2 s, then the meter is read afresh.
-                                                Shape1->setIndicator(link::Indicator::Green);
-                                                QTimer::singleShot(2000, this, [this] {
-                                                    Shape1->setIndicator(link::Indicator::Hidden);
-                                                    ActionReset->trigger();
-                                                });
-                                            }},
-                                           this);
-        m_production->setMessageHandler([this](QMessageBox::Icon icon, const QString &title, const QString &text) {
-            showMessage(icon, title, text);
-        });
-        connect(m_production, &ProductionBench::stopRequested, this, &QWidget::close, Qt::QueuedConnection);
-        m_production->startScanner();
-    }
+    if (m_productionMode)
+        composeProduction(options);
 
     // The client area is fixed; the menu bar lies outside it.
     setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
@@ -156,7 +139,7 @@ TFormMain::TFormMain(const StartOptions &options, QWidget *parent)
         move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
     if (options.connect)
-        QTimer::singleShot(0, this, [this] { ActionConnect->trigger(); });
+        QTimer::singleShot(0, this, [this] { m_actions.ActionConnect->trigger(); });
 }
 
 TFormMain::~TFormMain() = default;
@@ -171,41 +154,41 @@ void TFormMain::createActions()
         action->setEnabled(enabled);
         return action;
     };
-    ActionConnect = make("ActionConnect", QStringLiteral("&Установить"), QStringLiteral("Установить связь"), true);
-    ActionDisconnect = make("ActionDisconnect", QStringLiteral("&Разорвать"), QStringLiteral("Разорвать связь"), false);
-    ActionFindAddress = make("ActionFindAddress", QStringLiteral("Поиск &адреса"), QStringLiteral("Поиск адреса"), false);
-    ActionFindAddress->setShortcut(QKeySequence(Qt::Key_F3));
-    ActionSetting = make("ActionSetting", QStringLiteral("&Записать"), QStringLiteral("Записать установки"), false);
-    ActionSetting->setShortcut(QKeySequence(Qt::Key_F12));
-    ActionReset = make("ActionReset", QStringLiteral("&Сброс"), QStringLiteral("Сброс"), true);
-    ActionFixDb = make("ActionFixDb", QStringLiteral("Зафиксировать в Б&Д"), QStringLiteral("Зафиксировать в БД"), false);
-    ActionTxt = make("ActionTxt", QStringLiteral("Краткий отчет"), QStringLiteral("Краткий отчет"), false);
-    ActionNewSched = make("ActionNewSched", QStringLiteral("&Новое"), QStringLiteral("Новое тарифное расписание"), true);
-    ActionLoadTariff = make("ActionLoadTariff", QStringLiteral("&Загрузить из файла"),
+    m_actions.ActionConnect = make("ActionConnect", QStringLiteral("&Установить"), QStringLiteral("Установить связь"), true);
+    m_actions.ActionDisconnect = make("ActionDisconnect", QStringLiteral("&Разорвать"), QStringLiteral("Разорвать связь"), false);
+    m_actions.ActionFindAddress = make("ActionFindAddress", QStringLiteral("Поиск &адреса"), QStringLiteral("Поиск адреса"), false);
+    m_actions.ActionFindAddress->setShortcut(QKeySequence(Qt::Key_F3));
+    m_actions.ActionSetting = make("ActionSetting", QStringLiteral("&Записать"), QStringLiteral("Записать установки"), false);
+    m_actions.ActionSetting->setShortcut(QKeySequence(Qt::Key_F12));
+    m_actions.ActionReset = make("ActionReset", QStringLiteral("&Сброс"), QStringLiteral("Сброс"), true);
+    m_actions.ActionFixDb = make("ActionFixDb", QStringLiteral("Зафиксировать в Б&Д"), QStringLiteral("Зафиксировать в БД"), false);
+    m_actions.ActionTxt = make("ActionTxt", QStringLiteral("Краткий отчет"), QStringLiteral("Краткий отчет"), false);
+    m_actions.ActionNewSched = make("ActionNewSched", QStringLiteral("&Новое"), QStringLiteral("Новое тарифное расписание"), true);
+    m_actions.ActionLoadTariff = make("ActionLoadTariff", QStringLiteral("&Загрузить из файла"),
                             QStringLiteral("Загрузить тарифное расписание из файла"), true);
-    ActionSaveTariff = make("ActionSaveTariff", QStringLiteral("&Сохранить как файл"),
+    m_actions.ActionSaveTariff = make("ActionSaveTariff", QStringLiteral("&Сохранить как файл"),
                             QStringLiteral("Сохранить тарифное расписание как файл"), true);
-    ActionWriteSched = make("ActionWriteSched", QStringLiteral("З&аписать в счетчик"),
+    m_actions.ActionWriteSched = make("ActionWriteSched", QStringLiteral("З&аписать в счетчик"),
                             QStringLiteral("Записать расписание в счетчик"), false);
-    ActionReadSched = make("ActionReadSched", QStringLiteral("&Прочитать из счетчика"),
+    m_actions.ActionReadSched = make("ActionReadSched", QStringLiteral("&Прочитать из счетчика"),
                            QStringLiteral("Прочитать расписание из счетчика"), false);
 
-    ActionConnect->setIcon(actionIcon(IconKind::Connect));
-    ActionDisconnect->setIcon(actionIcon(IconKind::Disconnect));
-    ActionFindAddress->setIcon(actionIcon(IconKind::FindAddress));
-    ActionSetting->setIcon(actionIcon(IconKind::WriteSettings));
-    ActionFixDb->setIcon(actionIcon(IconKind::FixDb));
-    ActionTxt->setIcon(actionIcon(IconKind::Report));
-    ActionNewSched->setIcon(actionIcon(IconKind::NewSchedule));
-    ActionLoadTariff->setIcon(actionIcon(IconKind::LoadSchedule));
-    ActionSaveTariff->setIcon(actionIcon(IconKind::SaveSchedule));
-    ActionWriteSched->setIcon(actionIcon(IconKind::WriteSchedule));
-    ActionReadSched->setIcon(actionIcon(IconKind::ReadSchedule));
+    m_actions.ActionConnect->setIcon(actionIcon(IconKind::Connect));
+    m_actions.ActionDisconnect->setIcon(actionIcon(IconKind::Disconnect));
+    m_actions.ActionFindAddress->setIcon(actionIcon(IconKind::FindAddress));
+    m_actions.ActionSetting->setIcon(actionIcon(IconKind::WriteSettings));
+    m_actions.ActionFixDb->setIcon(actionIcon(IconKind::FixDb));
+    m_actions.ActionTxt->setIcon(actionIcon(IconKind::Report));
+    m_actions.ActionNewSched->setIcon(actionIcon(IconKind::NewSchedule));
+    m_actions.ActionLoadTariff->setIcon(actionIcon(IconKind::LoadSchedule));
+    m_actions.ActionSaveTariff->setIcon(actionIcon(IconKind::SaveSchedule));
+    m_actions.ActionWriteSched->setIcon(actionIcon(IconKind::WriteSchedule));
+    m_actions.ActionReadSched->setIcon(actionIcon(IconKind::ReadSchedule));
 
-    connect(ActionConnect, &QAction::triggered, m_engine.get(), &link::ExchangeEngine::ActionConnectExecute);
-    connect(ActionDisconnect, &QAction::triggered, m_engine.get(), &link::ExchangeEngine::ActionDisconnectExecute);
-    connect(ActionFindAddress, &QAction::triggered, m_engine.get(), &link::ExchangeEngine::ActionFindAddressExecute);
-    connect(ActionReset, &QAction::triggered, m_info.get(), &meter::MeterInfo::ResetMeterInfo);
+    connect(m_actions.ActionConnect, &QAction::triggered, m_engine.get(), &link::ExchangeEngine::ActionConnectExecute);
+    connect(m_actions.ActionDisconnect, &QAction::triggered, m_engine.get(), &link::ExchangeEngine::ActionDisconnectExecute);
+    connect(m_actions.ActionFindAddress, &QAction::triggered, m_engine.get(), &link::ExchangeEngine::ActionFindAddressExecute);
+    connect(m_actions.ActionReset, &QAction::triggered, m_info.get(), &meter::MeterInfo::ResetMeterInfo);
 }
 
 void TFormMain::createMenus()
@@ -217,29 +200,29 @@ void TFormMain::createMenus()
     link->addMenu(m_panel->NPort);
     link->addMenu(m_panel->NBaud);
     link->addSeparator();
-    link->addAction(ActionConnect);
-    link->addAction(ActionDisconnect);
+    link->addAction(m_actions.ActionConnect);
+    link->addAction(m_actions.ActionDisconnect);
     link->addSeparator();
-    link->addAction(ActionFindAddress);
+    link->addAction(m_actions.ActionFindAddress);
     link->addSeparator();
     QAction *exit = link->addAction(QStringLiteral("В&ыход"), this, &TFormMain::NExitClick);
     exit->setObjectName(QStringLiteral("NExit"));
 
     QMenu *settings = bar->addMenu(QStringLiteral("&Установки"));
     settings->setObjectName(QStringLiteral("NSettings"));
-    settings->addAction(ActionSetting);
-    settings->addAction(ActionFixDb); // the menu entry NFixDb
+    settings->addAction(m_actions.ActionSetting);
+    settings->addAction(m_actions.ActionFixDb); // the menu entry NFixDb
     settings->addSeparator();
-    settings->addAction(ActionTxt);
+    settings->addAction(m_actions.ActionTxt);
 
     NSched = bar->addMenu(QStringLiteral("&Расписание"));
     NSched->setObjectName(QStringLiteral("NSched"));
-    NSched->addAction(ActionNewSched);
-    NSched->addAction(ActionLoadTariff);
-    NSched->addAction(ActionSaveTariff);
+    NSched->addAction(m_actions.ActionNewSched);
+    NSched->addAction(m_actions.ActionLoadTariff);
+    NSched->addAction(m_actions.ActionSaveTariff);
     NSched->addSeparator();
-    NSched->addAction(ActionWriteSched);
-    NSched->addAction(ActionReadSched);
+    NSched->addAction(m_actions.ActionWriteSched);
+    NSched->addAction(m_actions.ActionReadSched);
 
     QMenu *help = bar->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("NHelp"));
@@ -257,30 +240,30 @@ void TFormMain::createToolBar()
     ToolBar1->setIconSize(QSize(16, 16));
     ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
     ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
-    ToolBar1->addAction(ActionConnect);
-    ToolBar1->addAction(ActionDisconnect);
-    ToolBar1->addAction(ActionFindAddress);
+    ToolBar1->addAction(m_actions.ActionConnect);
+    ToolBar1->addAction(m_actions.ActionDisconnect);
+    ToolBar1->addAction(m_actions.ActionFindAddress);
     ToolBar1->addSeparator();
-    ToolBar1->addAction(ActionSetting);
-    ToolBar1->addAction(ActionFixDb);
-    ToolBar1->addAction(ActionTxt);
+    ToolBar1->addAction(m_actions.ActionSetting);
+    ToolBar1->addAction(m_actions.ActionFixDb);
+    ToolBar1->addAction(m_actions.ActionTxt);
     ToolBar1->addSeparator();
-    for (QAction *action : {ActionNewSched, ActionLoadTariff, ActionSaveTariff, ActionWriteSched, ActionReadSched})
+    for (QAction *action : {m_actions.ActionNewSched, m_actions.ActionLoadTariff, m_actions.ActionSaveTariff, m_actions.ActionWriteSched, m_actions.ActionReadSched})
         ToolBar1->addAction(action);
     const auto name = [this](QAction *action, const char *objectName) {
         ToolBar1->widgetForAction(action)->setObjectName(QLatin1String(objectName));
     };
-    name(ActionConnect, "ToolConnect");
-    name(ActionDisconnect, "ToolDisconnect");
-    name(ActionFindAddress, "ToolFindAddress");
-    name(ActionSetting, "ToolSetting");
-    name(ActionFixDb, "ToolFixDb");
-    name(ActionTxt, "ToolTxt");
-    name(ActionNewSched, "ToolButton12");
-    name(ActionLoadTariff, "ToolButton14");
-    name(ActionSaveTariff, "ToolButton15");
-    name(ActionWriteSched, "ToolButton18");
-    name(ActionReadSched, "ToolButton19");
+    name(m_actions.ActionConnect, "ToolConnect");
+    name(m_actions.ActionDisconnect, "ToolDisconnect");
+    name(m_actions.ActionFindAddress, "ToolFindAddress");
+    name(m_actions.ActionSetting, "ToolSetting");
+    name(m_actions.ActionFixDb, "ToolFixDb");
+    name(m_actions.ActionTxt, "ToolTxt");
+    name(m_actions.ActionNewSched, "ToolButton12");
+    name(m_actions.ActionLoadTariff, "ToolButton14");
+    name(m_actions.ActionSaveTariff, "ToolButton15");
+    name(m_actions.ActionWriteSched, "ToolButton18");
+    name(m_actions.ActionReadSched, "ToolButton19");
 
     auto *shapePanel = new QWidget(ToolBar1);
     shapePanel->setObjectName(QStringLiteral("PanelShape"));
@@ -309,7 +292,7 @@ void TFormMain::createPages()
     TabProtocol = page("TabProtocol", QStringLiteral("Протокол"));
     TabCalibr = page("TabCalibr", QStringLiteral("Коэффициенты калибровки"));
 
-    m_infoTab = new InfoTab(TabAbout, *m_info, ActionReset);
+    m_infoTab = new InfoTab(TabAbout, *m_info, m_actions.ActionReset);
     m_protocolTab = new ProtocolTab(TabProtocol);
     // The journals tab gets the engine (read controls, disconnect) and the
     // journal owner, which reads and decodes.
@@ -331,23 +314,85 @@ void TFormMain::createPages()
     m_scheduleTab = new ScheduleTab(TabSched, m_scheduleModel, m_scheduleTables);
 }
 
-void TFormMain::composeSchedule()
+void TFormMain::composeSchedule(const TabServices &services)
 {
-    m_scheduleExchange->setOperationLog(&m_programming->operationLog());
+    m_scheduleExchange->setOperationLog(&services.log);
+    const MainActions &a = m_actions;
     m_scheduleActions = new ScheduleActions(
         *m_scheduleExchange, m_scheduleModel, m_scheduleTables,
-        {ActionNewSched, ActionLoadTariff, ActionSaveTariff, ActionWriteSched, ActionReadSched}, this);
-    m_scheduleActions->setMessageHandler([this](QMessageBox::Icon icon, const QString &title, const QString &text) {
-        showMessage(icon, title, text);
-    });
+        {a.ActionNewSched, a.ActionLoadTariff, a.ActionSaveTariff, a.ActionWriteSched, a.ActionReadSched}, this);
+    m_scheduleActions->setMessageHandler(services.message);
     m_scheduleActions->setStatusSink([this](const QString &text) { StatusPanel0->setText(text); });
-    QLineEdit *password = m_panel->LabeledPass2;
-    m_scheduleActions->setAccessPasswordSource([password] { return password->text(); });
+    m_scheduleActions->setAccessPasswordSource(services.accessPassword);
     m_scheduleActions->setShowEditor([this] {
         PageControlMain->setCurrentWidget(TabSched);
         m_scheduleTab->showEditor();
     });
     m_scheduleActions->setGauge(m_scheduleTab->GaugeSched);
+}
+
+void TFormMain::composeProduction(const StartOptions &options)
+{
+    SettingsTab &settings = *m_settingsTab;
+    m_production = new ProductionBench({*m_engine, *m_info, settings.owner(), [&settings] { return settings.values(); },
+                                        settings.SpinEdit_Number, m_panel->ComboScaner, m_panel->CheckScaner,
+                                        m_actions.ActionFixDb, options.clock,
+                                        [this] {
+                                            // Green for 2 s, then the meter is read afresh.
+                                            Shape1->setIndicator(link::Indicator::Green);
+                                            QTimer::singleShot(2000, this, [this] {
+                                                Shape1->setIndicator(link::Indicator::Hidden);
+                                                m_actions.ActionReset->trigger();
+                                            });
+                                        }},
+                                       this);
+    m_production->setMessageHandler([this](QMessageBox::Icon icon, const QString &title, const QString &text) {
+        showMessage(icon, title, text);
+    });
+    connect(m_production, &ProductionBench::stopRequested, this, &QWidget::close, Qt::QueuedConnection);
+    m_production->startScanner();
+}
+
+TabServices TFormMain::tabServices()
+{
+    return TabServices{
+        .engine = *m_engine,
+        .dispatcher = *m_dispatcher,
+        .state = m_state,
+        .info = *m_info,
+        .log = *m_log,
+        .accessPassword = [panel = m_panel] { return panel->accessPassword(); },
+        .message = [this](QMessageBox::Icon icon, const QString &title, const QString &text) {
+            showMessage(icon, title, text);
+        },
+        .production = m_productionMode,
+        .master = m_masterMode,
+    };
+}
+
+void TFormMain::composeTabs()
+{
+    m_log = std::make_unique<db::OperationLog>(m_logFile);
+    // Production benches record into the database instead of the local log.
+    m_log->setEnabled(!m_productionMode);
+    const TabServices services = tabServices();
+
+    m_settingsTab = new SettingsTab(TabSet, services);
+    connect(m_actions.ActionSetting, &QAction::triggered, m_settingsTab, &SettingsTab::ActionSettingExecute);
+
+    m_calibrationTab = new CalibrationTab(TabCalibr, services);
+    m_dbTab = new DbTab(TabDb, *m_log);
+
+    m_report = new ShortReportAction(this, [info = m_infoTab] { return info->reportInput(QDateTime::currentDateTime()); });
+    m_report->setMessageHandler(services.message);
+    connect(m_actions.ActionTxt, &QAction::triggered, m_report, &ShortReportAction::ActionTxtExecute);
+
+    composeSchedule(services);
+}
+
+link::Indicator TFormMain::indicator() const
+{
+    return Shape1->indicator();
 }
 
 void TFormMain::createStatusBar()
@@ -387,16 +432,16 @@ void TFormMain::connectEngine()
     connect(engine, &link::ExchangeEngine::indicatorChanged, Shape1, &TShape::setIndicator);
     connect(engine, &link::ExchangeEngine::EnableControls, this, &TFormMain::EnableControls);
     connect(engine, &link::ExchangeEngine::settingActionsEnabled, this, [this](bool enabled) {
-        ActionSetting->setEnabled(enabled);
-        ActionFixDb->setEnabled(enabled);
+        m_actions.ActionSetting->setEnabled(enabled);
+        m_actions.ActionFixDb->setEnabled(enabled);
     });
-    connect(engine, &link::ExchangeEngine::findAddressEnabled, ActionFindAddress, &QAction::setEnabled);
+    connect(engine, &link::ExchangeEngine::findAddressEnabled, m_actions.ActionFindAddress, &QAction::setEnabled);
     connect(engine, &link::ExchangeEngine::connectionChanged, this, [this](bool connected) {
-        ActionConnect->setEnabled(!connected);
-        ActionDisconnect->setEnabled(connected);
+        m_actions.ActionConnect->setEnabled(!connected);
+        m_actions.ActionDisconnect->setEnabled(connected);
         m_panel->setConnected(connected);
     });
-    connect(engine, &link::ExchangeEngine::ResetMeterInfo, ActionReset, &QAction::trigger);
+    connect(engine, &link::ExchangeEngine::ResetMeterInfo, m_actions.ActionReset, &QAction::trigger);
     connect(engine, &link::ExchangeEngine::writeFailed, this, [this](const QString &message) {
         showMessage(QMessageBox::Critical, QStringLiteral("Ошибка"), message);
     });
@@ -444,17 +489,16 @@ void TFormMain::applyModes()
     PageControlMain->setTabVisible(PageControlMain->indexOf(TabSched), bench);
     PageControlMain->setTabVisible(PageControlMain->indexOf(TabCalibr), m_settings.calibr);
     NSched->menuAction()->setVisible(bench);
-    for (QAction *action : {ActionNewSched, ActionLoadTariff, ActionSaveTariff, ActionWriteSched, ActionReadSched})
+    for (QAction *action : {m_actions.ActionNewSched, m_actions.ActionLoadTariff, m_actions.ActionSaveTariff, m_actions.ActionWriteSched, m_actions.ActionReadSched})
         action->setVisible(bench);
-    ActionFixDb->setVisible(m_productionMode); // ToolFixDb and NFixDb
+    m_actions.ActionFixDb->setVisible(m_productionMode); // ToolFixDb and NFixDb
     m_panel->PanelScaner->setVisible(m_productionMode);
 }
 
 void TFormMain::EnableControls(bool enabled)
 {
-    for (QAction *action : {ActionSetting, ActionWriteSched, ActionReadSched, ActionTxt})
+    for (QAction *action : {m_actions.ActionSetting, m_actions.ActionWriteSched, m_actions.ActionReadSched, m_actions.ActionTxt})
         action->setEnabled(enabled);
-    emit controlsEnabled(enabled);
 }
 
 void TFormMain::FormClose()

@@ -3,10 +3,13 @@
 // panel, the seven pages and the status bar. It builds the window, restores
 // and saves the settings, decides the start modes, composes the tab classes
 // and connects them to the exchange engine. The behaviour of each tab lives
-// in its own class.
+// in its own class, which receives its page, the shared services
+// (TabServices: engine, dispatcher, meter state, password source, message
+// handler, ...) and its actions; app/tabs/TabServices.h says how a new tab is
+// added (composeTabs() below).
 
 #include "app/AppSettings.h"
-#include "app/tabs/TabMessages.h"
+#include "app/tabs/TabServices.h"
 #include "link/ExchangeEngine.h"
 #include "link/QSerialPortChannel.h"
 #include "meter/MeterInfo.h"
@@ -34,19 +37,25 @@ namespace kelvar::schedule {
 class ScheduleModel;
 class ScheduleTables;
 }
-namespace kelvar::db { class ClockSetter; }
+namespace kelvar::db {
+class ClockSetter;
+class OperationLog;
+}
 
 namespace kelvar::app {
 
+class CalibrationTab;
 class ConnectionPanel;
 class JournalOutput;
+class DbTab;
 class JournalTab;
 class ProductionBench;
 class InfoTab;
-class ProgrammingPages;
 class ProtocolTab;
 class ScheduleActions;
 class ScheduleTab;
+class SettingsTab;
+class ShortReportAction;
 class TAboutBox;
 
 struct StartOptions {
@@ -75,6 +84,22 @@ private:
     link::Indicator m_indicator = link::Indicator::Hidden;
 };
 
+// The window's actions, as in the actions table; menus and tool bar show them.
+struct MainActions {
+    QAction *ActionConnect = nullptr;
+    QAction *ActionDisconnect = nullptr;
+    QAction *ActionFindAddress = nullptr;
+    QAction *ActionSetting = nullptr;
+    QAction *ActionReset = nullptr;
+    QAction *ActionFixDb = nullptr;
+    QAction *ActionTxt = nullptr;
+    QAction *ActionNewSched = nullptr;
+    QAction *ActionLoadTariff = nullptr;
+    QAction *ActionSaveTariff = nullptr;
+    QAction *ActionWriteSched = nullptr;
+    QAction *ActionReadSched = nullptr;
+};
+
 class TFormMain : public QMainWindow
 {
     Q_OBJECT
@@ -97,13 +122,19 @@ public:
     meter::ResponseDispatcher &dispatcher() { return *m_dispatcher; }
     meter::MeterState &meterState() { return m_state; }
     meter::MeterInfo &meterInfo() { return *m_info; }
+    db::OperationLog &operationLog() { return *m_log; }
+    const MainActions &actions() const { return m_actions; }
+    link::Indicator indicator() const; // Shape1 on the tool bar
     ConnectionPanel &connectionPanel() { return *m_panel; }
     InfoTab &infoTab() { return *m_infoTab; }
     ProtocolTab &protocolTab() { return *m_protocolTab; }
     journals::JournalOwner &journalOwner() { return *m_journals; }
     JournalTab &journalTab() { return *m_journalTab; }
     JournalOutput &journalOutput() { return *m_journalOutput; }
-    ProgrammingPages &programmingPages() { return *m_programming; } // settings, calibration, database, report
+    SettingsTab &settingsTab() { return *m_settingsTab; }
+    CalibrationTab &calibrationTab() { return *m_calibrationTab; }
+    DbTab &dbTab() { return *m_dbTab; }
+    ShortReportAction &reportAction() { return *m_report; }
     TAboutBox &aboutBox() { return *m_about; }
     // The one schedule of the window: the tab shows and edits it, the actions exchange it.
     schedule::ScheduleModel &scheduleModel() { return m_scheduleModel; }
@@ -124,41 +155,9 @@ public:
     // Opens files and addresses with the desktop (tests replace it).
     void setUrlOpener(std::function<bool(const QUrl &)> opener);
 
-    // Actions, as in the actions table.
-    QAction *ActionConnect;
-    QAction *ActionDisconnect;
-    QAction *ActionFindAddress;
-    QAction *ActionSetting;
-    QAction *ActionReset;
-    QAction *ActionFixDb;
-    QAction *ActionTxt;
-    QAction *ActionNewSched;
-    QAction *ActionLoadTariff;
-    QAction *ActionSaveTariff;
-    QAction *ActionWriteSched;
-    QAction *ActionReadSched;
-
-    QMenu *NSched;
-    QToolBar *ToolBar1;
-    TShape *Shape1;
-    QTabWidget *PageControlMain;
-    QWidget *TabAbout;
-    QWidget *TabSet;
-    QWidget *TabSched;
-    QWidget *TabJournal;
-    QWidget *TabDb;
-    QWidget *TabProtocol;
-    QWidget *TabCalibr;
-    QLabel *StatusPanel0; // panel 0 of StatusBar1
-    QLabel *StatusPanel1; // panel 1: the command last sent
-
     void N20Click();  // "&Справка": opens the help file
     void N15Click();  // "&О программе"
     void NExitClick();
-
-signals:
-    // EnableControls of the engine, for the tab classes' read and write buttons.
-    void controlsEnabled(bool enabled);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -174,7 +173,11 @@ private:
     void createStatusBar();
     void connectEngine();
     void applyModes();
-    void composeSchedule();
+    // Builds the tab classes on their pages (needs the start modes).
+    void composeTabs();
+    void composeSchedule(const TabServices &services);
+    void composeProduction(const StartOptions &options);
+    TabServices tabServices();
     void EnableControls(bool enabled);
     void noteActiveWindow(QWindow *window);
 
@@ -183,18 +186,38 @@ private:
     std::unique_ptr<link::ExchangeEngine> m_engine;
     std::unique_ptr<meter::ResponseDispatcher> m_dispatcher;
     std::unique_ptr<meter::MeterInfo> m_info;
+    std::unique_ptr<db::OperationLog> m_log;
+    MainActions m_actions;
     schedule::ScheduleModel m_scheduleModel;
     schedule::ScheduleTables m_scheduleTables;
     std::unique_ptr<schedule::ScheduleExchange> m_scheduleExchange;
     ScheduleTab *m_scheduleTab = nullptr;
     ScheduleActions *m_scheduleActions = nullptr;
+
+    QMenu *NSched = nullptr;
+    QToolBar *ToolBar1 = nullptr;
+    TShape *Shape1 = nullptr;
+    QTabWidget *PageControlMain = nullptr;
+    QWidget *TabAbout = nullptr;
+    QWidget *TabSet = nullptr;
+    QWidget *TabSched = nullptr;
+    QWidget *TabJournal = nullptr;
+    QWidget *TabDb = nullptr;
+    QWidget *TabProtocol = nullptr;
+    QWidget *TabCalibr = nullptr;
+    QLabel *StatusPanel0 = nullptr; // panel 0 of StatusBar1
+    QLabel *StatusPanel1 = nullptr; // panel 1: the command last sent
+
     ConnectionPanel *m_panel = nullptr;
     InfoTab *m_infoTab = nullptr;
     ProtocolTab *m_protocolTab = nullptr;
     std::unique_ptr<journals::JournalOwner> m_journals;
     JournalTab *m_journalTab = nullptr;
     JournalOutput *m_journalOutput = nullptr;
-    ProgrammingPages *m_programming = nullptr;
+    SettingsTab *m_settingsTab = nullptr;
+    CalibrationTab *m_calibrationTab = nullptr;
+    DbTab *m_dbTab = nullptr;
+    ShortReportAction *m_report = nullptr;
     TAboutBox *m_about = nullptr;
     ProductionBench *m_production = nullptr;
     QPointer<QWidget> m_otherWindow;   // the program's window active before this one

@@ -1,7 +1,7 @@
 // The programming tool for the Kelvar 517 meter.
 
 #include "app/Icons.h"
-#include "app/Simulation.h"
+#include "app/SimulatedMeter.h"
 #include "app/TFormMain.h"
 #include "db/ClockSetter.h"
 
@@ -27,7 +27,9 @@ int main(int argc, char *argv[])
                                   QStringLiteral("NAME"));
     const QCommandLineOption connect(QStringLiteral("connect"), QStringLiteral("Connect to the meter at start."));
     const QCommandLineOption simulate(QStringLiteral("simulate"),
-                                      QStringLiteral("Start a simulated meter on a pseudo-terminal and connect to it."));
+                                      app::simulatedMeterAvailable()
+                                          ? QStringLiteral("Start a simulated meter on a pseudo-terminal and connect to it.")
+                                          : QStringLiteral("Not available: this build has no simulated meter."));
     parser.addOption(port);
     parser.addOption(connect);
     parser.addOption(simulate);
@@ -40,7 +42,7 @@ int main(int argc, char *argv[])
     options.portName = parser.value(port);
     options.connect = parser.isSet(connect);
 
-    std::unique_ptr<sim::MeterServer> meter;
+    std::unique_ptr<app::SimulatedMeter> meter;
     if (parser.isSet(simulate)) {
         QString error;
         meter = app::startSimulatedMeter(&error);
@@ -56,7 +58,7 @@ int main(int argc, char *argv[])
 
     app::TFormMain form(options);
     if (meter)
-        app::matchLinkParameters(*meter, form.engine());
+        meter->matchLinkParameters(form.engine());
     form.show();
     const int result = app.exec();
     return result;

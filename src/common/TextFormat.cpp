@@ -25,6 +25,18 @@ QByteArray toCp1251(const QString &text)
     return encoder.encode(text);
 }
 
+QString outsideCp1251(const QString &text)
+{
+    QString outside;
+    for (const char32_t codePoint : text.toUcs4()) {
+        const QString character = QString::fromUcs4(&codePoint, 1);
+        // A character the code page holds comes back from its byte unchanged.
+        if (fromCp1251(toCp1251(character)) != character && !outside.contains(character))
+            outside += character;
+    }
+    return outside;
+}
+
 QLocale locale()
 {
     QLocale l;

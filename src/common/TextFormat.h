@@ -14,6 +14,8 @@ namespace kelvar::text {
 // Windows-1251 bytes to text and back. Characters outside the code page become '?'.
 QString fromCp1251(const QByteArray &bytes);
 QByteArray toCp1251(const QString &text);
+// The characters of text that Windows-1251 cannot hold, each once, in order of appearance.
+QString outsideCp1251(const QString &text);
 
 // The locale every text is formatted with (the workstation's, with digit
 // grouping switched off).

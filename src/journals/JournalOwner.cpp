@@ -65,7 +65,7 @@ bool JournalOwner::startRead(JournalKind kind, const JournalParams &params)
     emit progress(kind, 0, m_maximum);
     for (const QByteArray &frame : requests)
         m_engine.AddCommand(frame);
-    emit m_engine.EnableControls(false);
+    m_engine.beginReadBatch();
     m_reading = true; // only now: the line above is no end of the read
     return true;
 }

@@ -18,6 +18,7 @@ const QString ExchangeEngine::ScheduleWriteFailedText = QStringLiteral(
     "Во время записи тарифного расписания произошла ошибка. Описание смотрите на закладке Протокол. "
     "Расписание в счетчике может быть неполным: запишите его еще раз.");
 const QString ExchangeEngine::TimeoutText = QStringLiteral(" Timeout.");
+const QString ExchangeEngine::NoSerialPortText = QStringLiteral("Последовательный порт не найден");
 
 namespace {
 
@@ -43,6 +44,7 @@ ExchangeEngine::ExchangeEngine(SerialChannel *channel, QObject *parent)
 {
     qRegisterMetaType<kelvar::link::Indicator>();
     qRegisterMetaType<kelvar::link::Protocol>();
+    qRegisterMetaType<kelvar::link::WriteBatch>();
 
     const auto setUp = [this](QTimer &timer, int interval, void (ExchangeEngine::*handler)()) {
         timer.setInterval(interval);
@@ -182,14 +184,42 @@ void ExchangeEngine::AbortQueue()
     // The flags are cleared and the queue emptied before anything is reported,
     // so nothing of the failed batch can be sent while the window shows its
     // message, and the emptied queue does not count as a completed write.
-    QStringList failures;
-    if (std::exchange(m_settingsWriteActive, false))
-        failures << SettingsWriteFailedText;
-    if (std::exchange(m_scheduleWriteActive, false))
-        failures << ScheduleWriteFailedText;
+    QList<WriteBatch> failed;
+    for (WriteBatch batch : {WriteBatch::Settings, WriteBatch::Schedule, WriteBatch::Calibration}) {
+        if (std::exchange(writeFlag(batch), false))
+            failed << batch;
+    }
     clearQueue();
-    for (const QString &message : std::as_const(failures))
-        reportFailure(message);
+    for (WriteBatch batch : std::as_const(failed))
+        reportFailure(batch);
+}
+
+bool &ExchangeEngine::writeFlag(WriteBatch batch)
+{
+    switch (batch) {
+    case WriteBatch::Schedule:
+        return m_scheduleWriteActive;
+    case WriteBatch::Calibration:
+        return m_calibrationWriteActive;
+    case WriteBatch::Settings:
+        break;
+    }
+    return m_settingsWriteActive;
+}
+
+bool ExchangeEngine::beginWriteBatch(WriteBatch batch)
+{
+    if (writeBatchPending())
+        return false;
+    writeFlag(batch) = true;
+    emit EnableControls(false);
+    emit settingActionsEnabled(false);
+    return true;
+}
+
+void ExchangeEngine::beginReadBatch()
+{
+    emit EnableControls(false);
 }
 
 void ExchangeEngine::showResult(Indicator indicator)
@@ -198,9 +228,16 @@ void ExchangeEngine::showResult(Indicator indicator)
     m_timerShape.start();
 }
 
-void ExchangeEngine::reportFailure(const QString &message)
+void ExchangeEngine::reportFailure(WriteBatch batch)
 {
     showResult(Indicator::Red);
+    emit writeBatchEnded(batch, false);
+    // The calibration owner names the meter's error itself.
+    const QString message = batch == WriteBatch::Settings   ? SettingsWriteFailedText
+                            : batch == WriteBatch::Schedule ? ScheduleWriteFailedText
+                                                            : QString();
+    if (message.isEmpty())
+        return;
     // The message box the window opens runs its own event loop; delivering the
     // signal from the event loop keeps that loop out of the engine's handlers.
     QMetaObject::invokeMethod(this, [this, message] { emit writeFailed(message); }, Qt::QueuedConnection);
@@ -222,13 +259,15 @@ void ExchangeEngine::CommandsChange()
     m_current.clear();
     if (!m_connected || m_portLost)
         return;
-    if (std::exchange(m_settingsWriteActive, false)) {
+    for (WriteBatch batch : {WriteBatch::Settings, WriteBatch::Schedule, WriteBatch::Calibration}) {
+        if (!std::exchange(writeFlag(batch), false))
+            continue;
         showResult(Indicator::Green);
-        emit settingsWriteCompleted();
-    }
-    if (std::exchange(m_scheduleWriteActive, false)) {
-        showResult(Indicator::Green);
-        emit scheduleWriteCompleted();
+        if (batch == WriteBatch::Settings)
+            emit settingsWriteCompleted();
+        else if (batch == WriteBatch::Schedule)
+            emit scheduleWriteCompleted();
+        emit writeBatchEnded(batch, true);
     }
     emit EnableControls(true);
     // A slot of the signals above may have disconnected or queued requests.
@@ -491,7 +530,9 @@ void ExchangeEngine::handOver(const QByteArray &response)
 void ExchangeEngine::meterAnswered()
 {
     m_timerOut.stop();
-    emit settingActionsEnabled(true);
+    // Every accepted reply brings the setting actions back, except while a
+    // write batch is pending: they return when it ends.
+    emit settingActionsEnabled(!writeBatchPending());
     emit findAddressEnabled(false);
 }
 
@@ -577,7 +618,7 @@ void ExchangeEngine::TimerReopenTimer()
     m_portLost = false;
     emit portLostChanged(false, {});
     // A write started while the port was away never reached the meter.
-    if (m_settingsWriteActive || m_scheduleWriteActive)
+    if (writeBatchPending())
         AbortQueue();
     // Polling restarts from the beginning, as after connecting: it may be
     // another meter now.
@@ -608,6 +649,10 @@ bool ExchangeEngine::ActionConnectExecute()
     if (m_connected)
         return true;
     emit statusCleared();
+    if (m_portName.isEmpty()) {
+        emit portError(NoSerialPortText);
+        return false;
+    }
     if (!openChannel()) {
         emit portError(QStringLiteral("Ошибка открытия порта ") + m_portName);
         return false;
@@ -620,6 +665,7 @@ bool ExchangeEngine::ActionConnectExecute()
     emit ResetMeterInfo();
     m_settingsWriteActive = false;
     m_scheduleWriteActive = false;
+    m_calibrationWriteActive = false;
     m_timerStart.start();
     return true;
 }
@@ -643,6 +689,8 @@ bool ExchangeEngine::ActionDisconnectExecute()
     emit connectionChanged(false);
     clearQueue();
     m_current.clear();
+    // A batch cut off by the disconnect is neither completed nor failed.
+    m_settingsWriteActive = m_scheduleWriteActive = m_calibrationWriteActive = false;
     emit EnableControls(false);
     emit settingActionsEnabled(false);
     emit findAddressEnabled(false);

@@ -35,6 +35,9 @@ class SerialChannel;
 // The result indicator Shape1 on the tool bar.
 enum class Indicator { Hidden, Green, Red };
 
+// A batch of writes an owner queues as one operation.
+enum class WriteBatch { Settings, Schedule, Calibration };
+
 class ExchangeEngine : public QObject
 {
     Q_OBJECT
@@ -53,6 +56,7 @@ public:
     static const QString SettingsWriteFailedText;  // "Во время записи установок ..."
     static const QString ScheduleWriteFailedText;  // "Во время записи тарифного расписания ..."
     static const QString TimeoutText;              // " Timeout."
+    static const QString NoSerialPortText;         // connecting without a port name
 
     // The channel stays owned by the caller and must outlive the engine.
     explicit ExchangeEngine(SerialChannel *channel, QObject *parent = nullptr);
@@ -71,7 +75,7 @@ public:
     int parityIndex() const { return m_parityIndex; }
     void setBaudIndex(int index);             // 0..3; applied to the port at once
     int baudIndex() const { return m_baudIndex; }
-    void setPortName(const QString &name);    // "COM3" or a device path
+    void setPortName(const QString &name);    // "COM3" or a device path; empty: there is none
     QString portName() const { return m_portName; }
     void setTimeout(int milliseconds);        // SpinTimer: from the next exchange on
     int timeout() const;
@@ -101,11 +105,29 @@ public:
     bool AddressSearch() const { return m_addressSearch; }
     bool SettingsWriteActive() const { return m_settingsWriteActive; }
     bool ScheduleWriteActive() const { return m_scheduleWriteActive; }
-    // Set by a write batch right after it queued its requests.
-    void setSettingsWriteActive(bool on) { m_settingsWriteActive = on; }
-    void setScheduleWriteActive(bool on) { m_scheduleWriteActive = on; }
+    bool CalibrationWriteActive() const { return m_calibrationWriteActive; }
+    bool writeBatchPending() const
+    {
+        return m_settingsWriteActive || m_scheduleWriteActive || m_calibrationWriteActive;
+    }
+
+    // --- Write batches. An owner starts its batch here before it queues the
+    // writes; the engine ends it. Completed when the queue runs empty (green
+    // indicator, settingsWriteCompleted or scheduleWriteCompleted), failed
+    // when the queue is aborted (red indicator; writeFailed with the batch's
+    // text for settings and schedule). Either end is reported by
+    // writeBatchEnded. Starting disables the read and write controls and the
+    // setting actions until the batch ends; it is refused (false, nothing
+    // changes) while another batch is pending, so a second write can never
+    // queue behind the first.
+    bool beginWriteBatch(WriteBatch batch);
+    // A batch of reads (schedule, journals) was queued: the read and write
+    // controls stay off until the queue runs empty (EnableControls).
+    void beginReadBatch();
     // A response is awaited (a request was sent and TimerOut runs).
     bool awaitingResponse() const { return m_timerOut.isActive(); }
+    // The length of the running time-out in milliseconds (0 when none runs).
+    int runningTimeout() const { return m_timerOut.isActive() ? m_timerOut.interval() : 0; }
     // Counts removals of the head and emptyings of the queue, so a caller can
     // tell whether the request it was handling is still the head.
     quint64 headSerial() const { return m_headSerial; }
@@ -194,6 +216,7 @@ signals:
     void scheduleWriteCompleted();
     void addressChanged(int address);                 // the engine changed SpinAddr itself
     void linkParametersChanged(int address, int baudIndex, kelvar::link::Protocol protocol, int parityIndex);
+    void writeBatchEnded(kelvar::link::WriteBatch batch, bool completed);
 
 private:
     void CommandsChange();
@@ -221,7 +244,8 @@ private:
     void traceReceived(const QByteArray &bytes);
     void traceSent(const QByteArray &frame);
     void traceAddress();
-    void reportFailure(const QString &message);
+    void reportFailure(WriteBatch batch);
+    bool &writeFlag(WriteBatch batch);
 
     SerialChannel *m_channel;
     ResponseHandler m_responseHandler;
@@ -263,6 +287,7 @@ private:
     bool m_addressSearch = false;
     bool m_settingsWriteActive = false;
     bool m_scheduleWriteActive = false;
+    bool m_calibrationWriteActive = false;
     bool m_masterMode = false;
     bool m_productionMode = false;
 };
@@ -271,3 +296,4 @@ private:
 
 Q_DECLARE_METATYPE(kelvar::link::Indicator)
 Q_DECLARE_METATYPE(kelvar::link::Protocol)
+Q_DECLARE_METATYPE(kelvar::link::WriteBatch)

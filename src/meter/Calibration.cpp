@@ -42,6 +42,21 @@ CalibrationOwner::CalibrationOwner(ExchangeEngine &engine, ResponseDispatcher &d
             m_log.AddToOperationLog(m_state.MeterNumber, calibrationLogLine(m_texts()));
         }
     });
+    connect(&dispatcher, &ResponseDispatcher::responseFailed, this, [this](const QString &text) {
+        if (m_engine.CalibrationWriteActive())
+            m_failure = text;
+    });
+    connect(&engine, &ExchangeEngine::writeBatchEnded, this, [this](WriteBatch batch, bool completed) {
+        if (batch != WriteBatch::Calibration)
+            return;
+        const QString reason = m_failure.isEmpty() ? QStringLiteral("счетчик не ответил") : m_failure;
+        emit writeEnded(completed, completed ? QString() : writeFailedText(reason));
+    });
+}
+
+QString CalibrationOwner::writeFailedText(const QString &reason)
+{
+    return QStringLiteral("Коэффициенты калибровки не записаны: ") + reason;
 }
 
 void CalibrationOwner::BtnReadCalibrClick()
@@ -49,15 +64,19 @@ void CalibrationOwner::BtnReadCalibrClick()
     m_engine.AddCommand(request(fn::ReadCalibration));
 }
 
-bool CalibrationOwner::BtnWriteCalibrClick(const Coefficients &values, const QString &accessPassword)
+CalibrationOwner::WriteStart CalibrationOwner::BtnWriteCalibrClick(const Coefficients &values,
+                                                                  const QString &accessPassword)
 {
     const AccessStep step = accessPasswordStep({m_state.PasswordAccepted, accessPassword});
     if (step.refused)
-        return false;
+        return WriteStart::InvalidPassword;
+    if (!m_engine.beginWriteBatch(WriteBatch::Calibration))
+        return WriteStart::Busy;
+    m_failure.clear();
     if (!step.request.isEmpty())
         m_engine.AddCommand(step.request);
     m_engine.AddCommand(writeCalibrationRequest(values[0], values[1], values[2]));
-    return true;
+    return WriteStart::Started;
 }
 
 } // namespace kelvar::meter

@@ -42,20 +42,31 @@ public:
 
     // Queues the read request.
     void BtnReadCalibrClick();
-    // Queues the access password request when the meter has not accepted it
-    // yet, then the write. False, with nothing queued, when the access
-    // password is not usable. No write flag is set and the controls stay
-    // enabled: a failure only ends the queue.
-    bool BtnWriteCalibrClick(const Coefficients &values, const QString &accessPassword);
+    enum class WriteStart {
+        Started,           // the write batch is queued
+        InvalidPassword,   // the access password is not usable; nothing was queued
+        Busy,              // another write is still pending; nothing was queued
+    };
+    // Starts a calibration write batch: the access password request when the
+    // meter has not accepted it yet, then the write. Its end is reported by
+    // writeEnded.
+    WriteStart BtnWriteCalibrClick(const Coefficients &values, const QString &accessPassword);
+
+    // "Коэффициенты калибровки не записаны: " and the reason.
+    static QString writeFailedText(const QString &reason);
 
 signals:
     void coefficientsRead(int a, int b, int c);
+    // The write batch ended: confirmed, or refused or unanswered with the
+    // message to show (it names the meter's error reply).
+    void writeEnded(bool written, const QString &message);
 
 private:
     link::ExchangeEngine &m_engine;
     MeterState &m_state;
     db::OperationLog &m_log;
     std::function<QStringList()> m_texts;
+    QString m_failure; // the error reply or wrong response of the pending write
 };
 
 } // namespace kelvar::meter

@@ -64,6 +64,14 @@ const QStringList &displayItemTexts()
     return texts;
 }
 
+QString unwritableDescriptionText(const QString &characters)
+{
+    QStringList quoted;
+    for (const char32_t codePoint : characters.toUcs4())
+        quoted << QStringLiteral("\u00AB") + QString::fromUcs4(&codePoint, 1) + QStringLiteral("\u00BB");
+    return QStringLiteral("Описание не записано: счетчик не может хранить символы ") + quoted.join(QStringLiteral(", "));
+}
+
 bool SettingsValues::anyTicked() const
 {
     return writeLink || writeTime || writeBilling || resetTariff || writeIntegration || writeDescription
@@ -94,6 +102,15 @@ SettingsBatch buildSettingsBatch(const SettingsValues &v, const WriteAccess &acc
     if (step.refused) {
         batch.outcome = SettingsBatch::Outcome::InvalidPassword;
         return batch;
+    }
+    // The meter stores the description in Windows-1251: a character outside
+    // it would arrive as "?" while the log showed the text as typed.
+    if (v.writeDescription) {
+        batch.unwritable = text::outsideCp1251(v.description);
+        if (!batch.unwritable.isEmpty()) {
+            batch.outcome = SettingsBatch::Outcome::UnwritableDescription;
+            return batch;
+        }
     }
     batch.outcome = SettingsBatch::Outcome::Write;
     batch.passwordRequest = step.request;
@@ -160,7 +177,8 @@ QStringList confirmationLogLines(quint8 code, const SettingsValues &v, bool pass
     case fn::Password:
         if (!passwordAccepted)
             return {};
-        return {QStringLiteral("Пароль на запись=") + v.newPassword};
+        // The password as sent: an empty field sends the default.
+        return {QStringLiteral("Пароль на запись=") + QString::number(readNewPassword(v.newPassword))};
     case fn::WriteIntegration:
         return {QStringLiteral("Время интегрирования детектора пиковой можщности=") + QString::number(v.peakMinutes)};
     case fn::WriteAveraging:

@@ -85,12 +85,17 @@ struct SettingsBatch {
     enum class Outcome {
         Nothing,          // no item ticked: nothing is sent and nothing is checked
         InvalidPassword,  // the access password is not usable: nothing is sent
+        UnwritableDescription, // the description holds characters the meter cannot store: nothing is sent
         Write,            // send passwordRequest (when not empty), then writes
     };
     Outcome outcome = Outcome::Nothing;
     QByteArray passwordRequest;
     QList<QByteArray> writes;       // in sending order, the link parameters last
+    QString unwritable;             // UnwritableDescription: the characters outside Windows-1251
 };
+
+// The message that refuses a description with characters outside Windows-1251.
+QString unwritableDescriptionText(const QString &characters);
 
 // The write of the ticked items. The serial number goes out only for a meter
 // that reported none (meterNumber 0) and only when a number was entered.

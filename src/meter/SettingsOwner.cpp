@@ -41,11 +41,18 @@ SettingsOwner::Start SettingsOwner::ActionSettingExecute(const QString &accessPa
         return buildSettingsBatch(m_values ? m_values() : SettingsValues{}, {m_state.PasswordAccepted, accessPassword},
                                   m_state.MeterNumber);
     };
+    m_refusal.clear();
+    if (m_engine.writeBatchPending())
+        return Start::Busy;
     SettingsBatch batch = build();
     if (batch.outcome == SettingsBatch::Outcome::Nothing)
         return Start::Nothing;
     if (batch.outcome == SettingsBatch::Outcome::InvalidPassword)
         return Start::InvalidPassword;
+    if (batch.outcome == SettingsBatch::Outcome::UnwritableDescription) {
+        m_refusal = unwritableDescriptionText(batch.unwritable);
+        return Start::UnwritableDescription;
+    }
 
     if (!batch.passwordRequest.isEmpty())
         m_engine.AddCommand(batch.passwordRequest);
@@ -56,10 +63,9 @@ SettingsOwner::Start SettingsOwner::ActionSettingExecute(const QString &accessPa
         // clock that follows the workstation goes out with the new time.
         batch.writes = build().writes;
     }
-    m_engine.setSettingsWriteActive(true);
+    m_engine.beginWriteBatch(link::WriteBatch::Settings);
     for (const QByteArray &frame : std::as_const(batch.writes))
         m_engine.AddCommand(frame);
-    emit m_engine.EnableControls(false);
     return Start::Started;
 }
 

@@ -50,12 +50,16 @@ public:
     enum class Start {
         Nothing,           // no item ticked
         InvalidPassword,   // the access password is not usable; nothing was queued
+        UnwritableDescription, // see refusalText(); nothing was queued
         ClockSyncFailed,   // only the access password request went out
         Started,           // the write is queued and running
+        Busy,              // another write is still pending; nothing was queued
     };
     // Builds and queues the write (ActionSettingExecute). Returns at once;
     // the exchange runs afterwards.
     Start ActionSettingExecute(const QString &accessPassword);
+    // Why the last start was refused, as the message to show (empty when it was not).
+    QString refusalText() const { return m_refusal; }
 
     // One line in the operation log for the meter at hand (bench mode only).
     void AddToOperationLog(const QString &text);
@@ -71,6 +75,7 @@ private:
     std::function<bool()> m_syncClock;
     std::function<void()> m_record;
     bool m_production = false;
+    QString m_refusal;
 };
 
 } // namespace kelvar::meter

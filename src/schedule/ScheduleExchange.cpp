@@ -130,7 +130,7 @@ ScheduleExchange::Start ScheduleExchange::startWrite(const ScheduleImage &image,
     m_refusal.clear();
     if (!m_engine.isConnected())
         return refuse(Start::NotConnected, QStringLiteral("Нет связи со счетчиком."));
-    if (isBusy() || m_engine.SettingsWriteActive() || m_engine.ScheduleWriteActive())
+    if (isBusy() || m_engine.writeBatchPending())
         return refuse(Start::Busy, QStringLiteral("Обмен со счетчиком еще не завершен."));
     const ScheduleWriteBatch batch = buildScheduleWrite(image);
     if (!fitsInMeter(batch.recordCount))
@@ -144,7 +144,8 @@ ScheduleExchange::Start ScheduleExchange::startWrite(const ScheduleImage &image,
         requests << access.request;
     requests << batch.requests;
     m_leftOut = batch.leftOut;
-    m_engine.setScheduleWriteActive(true);
+    if (!m_engine.beginWriteBatch(link::WriteBatch::Schedule))
+        return refuse(Start::Busy, QStringLiteral("Обмен со счетчиком еще не завершен."));
     return begin(Operation::Write, requests, 0);
 }
 
@@ -153,7 +154,7 @@ ScheduleExchange::Start ScheduleExchange::startRead()
     m_refusal.clear();
     if (!m_engine.isConnected())
         return refuse(Start::NotConnected, QStringLiteral("Нет связи со счетчиком."));
-    if (isBusy() || m_engine.SettingsWriteActive() || m_engine.ScheduleWriteActive())
+    if (isBusy() || m_engine.writeBatchPending())
         return refuse(Start::Busy, QStringLiteral("Обмен со счетчиком еще не завершен."));
     m_records.clear();
     m_holidays.clear();
@@ -171,7 +172,8 @@ ScheduleExchange::Start ScheduleExchange::begin(Operation operation, const QList
     m_lastFailure.clear();
     for (const QByteArray &request : requests)
         m_engine.AddCommand(request);
-    emit m_engine.EnableControls(false);
+    if (operation == Operation::Read)
+        m_engine.beginReadBatch();   // a write started its batch before it queued
     emit progress(0, int(m_batch.size()) - m_uncounted);
     return Start::Started;
 }

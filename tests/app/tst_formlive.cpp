@@ -123,8 +123,8 @@ private slots:
         Live live;
         app::TFormMain &form = live.start(link::Protocol(protocol), address);
         QVERIFY(QTest::qWaitFor([&] { return live.allShown(); }, WaitMs));
-        QVERIFY(!form.ActionConnect->isEnabled());
-        QVERIFY(form.ActionDisconnect->isEnabled());
+        QVERIFY(!form.actions().ActionConnect->isEnabled());
+        QVERIFY(form.actions().ActionDisconnect->isEnabled());
         QVERIFY(!live.rig.find<QWidget>("ComboMode")->isEnabled());
 
         using M = meter::MeterInfo;
@@ -173,18 +173,18 @@ private slots:
         // The poll cycle keeps the rows current: a change in the meter shows up.
         live.server.updateState([](sim::MeterState &s) { s.temperature = 25; });
         QVERIFY(QTest::qWaitFor([&] { return live.main(M::RowTemperature) == QStringLiteral("+25"); }, WaitMs));
-        QVERIFY(form.ActionSetting->isEnabled());
-        QVERIFY(form.ActionTxt->isEnabled());
+        QVERIFY(form.actions().ActionSetting->isEnabled());
+        QVERIFY(form.actions().ActionTxt->isEnabled());
         QVERIFY(!live.rig.find<QLabel>("StatusPanel1")->text().isEmpty());
 
         const QString shot = qEnvironmentVariable("KELVAR_SCREENSHOT");
         if (!shot.isEmpty() && protocol == int(link::Protocol::Rs485))
             QVERIFY(form.grab().save(shot));
 
-        form.ActionDisconnect->trigger();
-        QVERIFY(form.ActionConnect->isEnabled());
+        form.actions().ActionDisconnect->trigger();
+        QVERIFY(form.actions().ActionConnect->isEnabled());
         QVERIFY(live.rig.find<QWidget>("ComboMode")->isEnabled());
-        QVERIFY(!form.ActionSetting->isEnabled());
+        QVERIFY(!form.actions().ActionSetting->isEnabled());
         QVERIFY(live.rig.find<QLabel>("StatusPanel1")->text().isEmpty());
         QVERIFY(live.rig.messages.isEmpty());
     }
@@ -223,21 +223,21 @@ private slots:
             const QStringList now = live.protocolLines();
             return std::any_of(now.cbegin(), now.cend(), [&](const QString &l) { return timeout.match(l).hasMatch(); });
         }, WaitMs));
-        QVERIFY(form.ActionFindAddress->isEnabled());
+        QVERIFY(form.actions().ActionFindAddress->isEnabled());
         QVERIFY(QTest::qWaitFor([&] { return exceeded.count() > 0; }, WaitMs));
         for (int row = 0; row < 21; ++row) {
             QVERIFY(live.main(row).isEmpty());
             QVERIFY(live.addi(row).isEmpty());
         }
-        for (QAction *action : {form.ActionSetting, form.ActionFixDb, form.ActionTxt, form.ActionWriteSched,
-                                form.ActionReadSched})
+        for (QAction *action : {form.actions().ActionSetting, form.actions().ActionFixDb, form.actions().ActionTxt, form.actions().ActionWriteSched,
+                                form.actions().ActionReadSched})
             QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
-        QVERIFY(form.ActionDisconnect->isEnabled()); // the link stays up and keeps polling
+        QVERIFY(form.actions().ActionDisconnect->isEnabled()); // the link stays up and keeps polling
 
         // The meter answers again: the information comes back.
         live.server.setFaults({});
         QVERIFY(QTest::qWaitFor([&] { return live.allShown(); }, WaitMs));
-        QVERIFY(form.ActionSetting->isEnabled());
+        QVERIFY(form.actions().ActionSetting->isEnabled());
 
         // Switched off, the protocol view takes no more lines.
         live.rig.find<QCheckBox>("CheckProtocol")->setChecked(true);

@@ -161,9 +161,20 @@ private slots:
         QCOMPARE(form.engine().timeout(), 500);
         QVERIFY(!form.MasterMode());
         QVERIFY(!form.ProductionMode());
-        // No port listed: nothing is selected and port 1 is used.
-        QCOMPARE(rig.find<QComboBox>("ComboPort")->currentIndex(), -1);
-        QCOMPARE(form.engine().portName(), QStringLiteral("COM1"));
+        // No port listed: nothing is selected, and rather than a port nobody
+        // chose, connecting says that there is none; the controls stay usable.
+        auto *ports = rig.find<QComboBox>("ComboPort");
+        QCOMPARE(ports->currentIndex(), -1);
+#ifndef Q_OS_WIN
+        QCOMPARE(ports->placeholderText(), link::ExchangeEngine::NoSerialPortText);
+        QVERIFY(form.engine().portName().isEmpty());
+        form.actions().ActionConnect->trigger();
+        QCOMPARE(rig.messages.size(), 1);
+        QCOMPARE(rig.messages[0].text, link::ExchangeEngine::NoSerialPortText);
+        QVERIFY(form.actions().ActionConnect->isEnabled());
+        QVERIFY(!form.actions().ActionDisconnect->isEnabled());
+        QVERIFY(ports->isEnabled() && rig.find<QComboBox>("ComboBaud")->isEnabled());
+#endif
         QCOMPARE(form.connectionPanel().meterPortNumber(), 1);
         QCOMPARE(form.connectionPanel().scanerPortNumber(), 2);
         QCOMPARE(form.helpFilePath(), QDir(rig.startDir.path()).filePath("Setting_Kelvar_517.chm"));
@@ -344,7 +355,7 @@ private slots:
         for (const char *name : {"ToolButton12", "ToolButton14", "ToolButton15", "ToolButton18", "ToolButton19"})
             QCOMPARE(rig.find<QToolButton>(name)->defaultAction()->isVisible(), !production);
         QCOMPARE(rig.find<QToolButton>("ToolFixDb")->defaultAction()->isVisible(), production);
-        QCOMPARE(form.ActionFixDb->isVisible(), production); // the menu entry NFixDb
+        QCOMPARE(form.actions().ActionFixDb->isVisible(), production); // the menu entry NFixDb
         QCOMPARE(!rig.find<QWidget>("PanelScaner")->isHidden(), production);
         QCOMPARE(!rig.find<QWidget>("EditDelta")->isHidden() && !rig.find<QWidget>("EditDelta")->parentWidget()->isHidden(),
                  production);
@@ -401,12 +412,12 @@ private slots:
         app::StartOptions options;
         options.portName = QStringLiteral("/nonexistent/port");
         app::TFormMain &form = rig.open(options);
-        form.ActionConnect->trigger();
+        form.actions().ActionConnect->trigger();
         QCOMPARE(rig.messages.size(), 1);
         QCOMPARE(rig.messages[0].title, QStringLiteral("Ошибка"));
         QCOMPARE(rig.messages[0].text, QStringLiteral("Ошибка открытия порта /nonexistent/port"));
-        QVERIFY(form.ActionConnect->isEnabled());
-        QVERIFY(!form.ActionDisconnect->isEnabled());
+        QVERIFY(form.actions().ActionConnect->isEnabled());
+        QVERIFY(!form.actions().ActionDisconnect->isEnabled());
         QVERIFY(rig.find<QComboBox>("ComboPort")->isEnabled());
     }
 

@@ -102,17 +102,23 @@ private:
 
 // A well-behaved meter at an address: echoes the "Rs-485" address byte sent at
 // mark parity and answers every frame with its function code and no data.
-inline FakeChannel::Responder simpleMeter(link::Protocol protocol, quint8 address)
+inline FakeChannel::Responder simpleMeter(link::Protocol protocol, quint8 address, int refusedCode = -1)
 {
-    return [protocol, address](const QByteArray &written, link::Parity parity) -> QByteArray {
+    // refusedCode gets error 6 (no write access) instead of a confirmation.
+    const auto reply = [refusedCode](char code) {
+        if (quint8(code) == refusedCode)
+            return QByteArray() + char(quint8(code) | 0x80) + char(3) + char(6);
+        return QByteArray() + code + char(2);
+    };
+    return [protocol, address, reply](const QByteArray &written, link::Parity parity) -> QByteArray {
         if (protocol == link::Protocol::Rs485) {
             if (written.size() == 1)
                 return parity == link::Parity::Mark && quint8(written[0]) == address ? written : QByteArray();
-            return link::AppendCrc(QByteArray() + written[0] + char(2));
+            return link::AppendCrc(reply(written[0]));
         }
         if (written.size() < 4 || quint8(written[0]) != address)
             return {};
-        return link::AppendCrc(QByteArray() + char(address) + written[1] + char(2));
+        return link::AppendCrc(char(address) + reply(written[1]));
     };
 }
 

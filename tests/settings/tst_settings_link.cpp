@@ -304,29 +304,34 @@ private slots:
         QObject::connect(&rig.calibration, &meter::CalibrationOwner::coefficientsRead,
                          [&](int x, int y, int z) { shown = {x, y, z}; });
 
-        QVERIFY(!rig.calibration.BtnWriteCalibrClick({a, b, c}, QStringLiteral("-1")));
-        QVERIFY(!rig.calibration.BtnWriteCalibrClick({a, b, c}, QStringLiteral("x")));
+        using Start = meter::CalibrationOwner::WriteStart;
+        QCOMPARE(rig.calibration.BtnWriteCalibrClick({a, b, c}, QStringLiteral("-1")), Start::InvalidPassword);
+        QCOMPARE(rig.calibration.BtnWriteCalibrClick({a, b, c}, QStringLiteral("x")), Start::InvalidPassword);
         rig.server.clearReceived();
         shown = {a, b, c};
-        QVERIFY(rig.calibration.BtnWriteCalibrClick({a, b, c}, QStringLiteral("1")));
-        QVERIFY(!rig.engine.SettingsWriteActive());
+        QSignalSpy ended(&rig.calibration, &meter::CalibrationOwner::writeEnded);
+        QCOMPARE(rig.calibration.BtnWriteCalibrClick({a, b, c}, QStringLiteral("1")), Start::Started);
+        QVERIFY(rig.engine.CalibrationWriteActive());
         QTRY_VERIFY_WITH_TIMEOUT(rig.server.state().calibration == (std::array<qint16, 3>{qint16(a), qint16(b), qint16(c)}), 5000);
         QTRY_VERIFY(rig.state.PasswordAccepted);
         QList<int> codes = rig.receivedCodes();
         QCOMPARE(codes.mid(codes.indexOf(20), 2), (QList<int>{20, 11}));
         QTRY_COMPARE(rig.logLines().size(), 1);
         QVERIFY(rig.logLines().at(0).endsWith(QStringLiteral("] Коэффициенты калибровки=%1,%2,%3").arg(a).arg(b).arg(c)));
+        QTRY_COMPARE(ended.size(), 1);
+        QCOMPARE(ended.first(), (QVariantList{true, QString()}));
+        QCOMPARE(rig.indicators, QList<link::Indicator>{link::Indicator::Green});
 
         // Password accepted: the next write sends the coefficients alone.
         rig.server.clearReceived();
-        QVERIFY(rig.calibration.BtnWriteCalibrClick({c, b, a}, QStringLiteral("x")));
+        QCOMPARE(rig.calibration.BtnWriteCalibrClick({c, b, a}, QStringLiteral("x")), Start::Started);
         QTRY_VERIFY_WITH_TIMEOUT(rig.receivedCodes().contains(11), 5000);
         QVERIFY(!rig.receivedCodes().contains(20));
 
         shown = {0, 0, 0};
         rig.calibration.BtnReadCalibrClick();
         QTRY_COMPARE_WITH_TIMEOUT(shown, (meter::Coefficients{c, b, a}), 5000);
-        QVERIFY(rig.indicators.isEmpty());
+        QVERIFY(!rig.indicators.contains(link::Indicator::Red));
     }
 };
 

@@ -8,9 +8,9 @@
 #include "app/ProtocolTab.h"
 #include "app/tabs/CalibrationTab.h"
 #include "app/tabs/DbTab.h"
-#include "app/tabs/ProgrammingPages.h"
 #include "app/tabs/SettingsTab.h"
 #include "app/tabs/ShortReportAction.h"
+#include "db/OperationLog.h"
 #include "meter/ShortReport.h"
 #include "metersim/MeterServer.h"
 
@@ -64,13 +64,13 @@ struct MeterRig : FormRig {
         options.portName = server.devicePath();
         app::TFormMain &window = open(options);
         window.connectionPanel().SpinTimer->setValue(300);
-        window.ActionConnect->trigger();
+        window.actions().ActionConnect->trigger();
         return window;
     }
-    app::SettingsTab &settings() { return form->programmingPages().settingsTab(); }
+    app::SettingsTab &settings() { return form->settingsTab(); }
     bool waitUntilRead()
     {
-        return QTest::qWaitFor([this] { return form->ActionSetting->isEnabled()
+        return QTest::qWaitFor([this] { return form->actions().ActionSetting->isEnabled()
                                             && !form->meterInfo().mainValue(meter::MeterInfo::RowNumber).isEmpty(); },
                                10000);
     }
@@ -123,27 +123,30 @@ private slots:
         QVERIFY(rig.find<QComboBox>("ComboParityW")->isHidden());
     }
 
+    // The field keeps what the operator types ('<' is a backspace).
     void newPasswordField_data()
     {
         QTest::addColumn<QString>("keys");
-        QTest::addColumn<bool>("backspace");
         QTest::addColumn<QString>("text");
-        QTest::newRow("digits") << "123456" << false << "123456";
-        QTest::newRow("at most six") << "1234567" << false << "123456";
-        QTest::newRow("a letter gives the default") << "12a" << false << "1";
-        QTest::newRow("emptied gives the default") << "5" << true << "1";
+        QTest::newRow("digits") << "123456" << "123456";
+        QTest::newRow("at most six") << "1234567" << "123456";
+        QTest::newRow("a letter is not taken") << "12a" << "12";
+        QTest::newRow("emptied stays empty") << "5<" << "";
+        QTest::newRow("emptied, then typed") << "5<4242" << "4242";
     }
     void newPasswordField()
     {
         QFETCH(QString, keys);
-        QFETCH(bool, backspace);
         QFETCH(QString, text);
         FormRig rig;
         rig.open();
         auto *edit = rig.find<QLineEdit>("LabeledPassW");
-        QTest::keyClicks(edit, keys);
-        if (backspace)
-            QTest::keyClick(edit, Qt::Key_Backspace);
+        for (const QChar key : keys) {
+            if (key == '<')
+                QTest::keyClick(edit, Qt::Key_Backspace);
+            else
+                QTest::keyClicks(edit, QString(key));
+        }
         QCOMPARE(edit->text(), text);
     }
 
@@ -151,7 +154,7 @@ private slots:
     {
         FormRig rig;
         rig.open();
-        app::SettingsTab &tab = rig.form->programmingPages().settingsTab();
+        app::SettingsTab &tab = rig.form->settingsTab();
         QDateTime now(QDate(2027, 5, 6), QTime(7, 8, 9));
         tab.setClock([&] { return now; });
         tab.TimerDateTimer();
@@ -167,7 +170,7 @@ private slots:
         QVERIFY(tab.datePickerFollowsClock());
 
         tab.DatePicker->setDate(QDate(2030, 1, 1));
-        rig.form->ActionReset->trigger();            // a new meter is expected
+        rig.form->actions().ActionReset->trigger();            // a new meter is expected
         QTRY_COMPARE(tab.TimePicker->time(), now.time());  // the 500 ms timer runs
         QCOMPARE(tab.DatePicker->date(), now.date());
     }
@@ -196,7 +199,7 @@ private slots:
             QVERIFY(marker.open(QIODevice::WriteOnly));
         }
         rig.open();
-        app::SettingsTab &tab = rig.form->programmingPages().settingsTab();
+        app::SettingsTab &tab = rig.form->settingsTab();
         QCOMPARE(tab.CheckAddr->isChecked(), production);
         QCOMPARE(tab.SpinEdit_Number->isReadOnly(), !master);
         const QPalette palette = tab.SpinEdit_Number->palette();
@@ -218,7 +221,7 @@ private slots:
         FormRig rig;
         rig.open();
         rig.form->connectionPanel().LabeledPass2->setText("abc");
-        app::SettingsTab &tab = rig.form->programmingPages().settingsTab();
+        app::SettingsTab &tab = rig.form->settingsTab();
         tab.ActionSettingExecute();
         QCOMPARE(rig.messages.size(), 1);
         QCOMPARE(rig.messages[0].icon, QMessageBox::Critical);
@@ -227,7 +230,7 @@ private slots:
         QVERIFY(!rig.form->engine().SettingsWriteActive());
         QVERIFY(rig.form->engine().queue().isEmpty());
 
-        rig.form->programmingPages().calibrationTab().BtnWriteCalibrClick();
+        rig.form->calibrationTab().BtnWriteCalibrClick();
         QCOMPARE(rig.messages.size(), 2);
         QCOMPARE(rig.messages[1].text, QStringLiteral("Недопустимый пароль"));
 
@@ -256,10 +259,10 @@ private slots:
         tab.SpinNewAddr->setValue(8);
         tab.ComboNewBaud->setCurrentIndex(3);
 
-        form.ActionSetting->trigger();
-        QVERIFY(!form.ActionSetting->isEnabled());
-        QVERIFY(!form.ActionTxt->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(form.Shape1->indicator(), link::Indicator::Green, 15000);
+        form.actions().ActionSetting->trigger();
+        QVERIFY(!form.actions().ActionSetting->isEnabled());
+        QVERIFY(!form.actions().ActionTxt->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), link::Indicator::Green, 15000);
         const sim::MeterState s = rig.server.state();
         QCOMPARE(s.serialNumber, 4711u);
         QCOMPARE(s.billingDay, 12);
@@ -274,14 +277,14 @@ private slots:
         QCOMPARE(form.connectionPanel().ComboBaud->currentIndex(), 3);
 
         // The indicator goes after two seconds and the meter is read afresh.
-        QTRY_COMPARE_WITH_TIMEOUT(form.Shape1->indicator(), link::Indicator::Hidden, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), link::Indicator::Hidden, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(form.infoTab().ListMain->item(meter::MeterInfo::RowNumber, 1)->text(),
                                   QStringLiteral("004711"), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(form.infoTab().ListMain->item(meter::MeterInfo::RowDescription, 1)->text(),
                                   QStringLiteral("Стенд 1"), 10000);
 
         // The log view shows the entries of the meter that had no number yet.
-        app::DbTab &db = form.programmingPages().dbTab();
+        app::DbTab &db = form.dbTab();
         db.SpinFilter->setValue(1);
         QVERIFY(db.MemoDb->toPlainText().isEmpty());
         db.SpinFilter->setValue(0);
@@ -291,6 +294,81 @@ private slots:
         QCOMPARE(shown.filter(QRegularExpression(QStringLiteral("^\\[.*\\] Номер=4711$"))).size(), 1);
         QVERIFY(shown.last().endsWith(QStringLiteral("] Адрес=8 Скорость=38400")));
         QVERIFY(rig.messages.isEmpty());
+    }
+
+    // What keeps an operator from harming a live meter: a description the
+    // meter cannot hold is refused before anything is queued; an empty
+    // new-password field sends the default and the log shows the value sent;
+    // while the write runs, its accepted replies leave every write action off
+    // and a second write is refused.
+    void operatorSafetyOnAWrite()
+    {
+        MeterRig rig;
+        app::TFormMain &form = rig.connectToMeter();
+        QVERIFY(rig.waitUntilRead());
+        app::SettingsTab &tab = rig.settings();
+        const app::MainActions &actions = form.actions();
+
+        tab.CheckComment->setChecked(true);
+        tab.EditComment->setText(QStringLiteral("Щит ä 😀"));
+        rig.server.clearReceived();
+        actions.ActionSetting->trigger();
+        QCOMPARE(rig.messages.size(), 1);
+        QVERIFY(rig.messages[0].text.contains(QStringLiteral("ä")));
+        QVERIFY(rig.messages[0].text.contains(QStringLiteral("😀")));
+        QVERIFY(!form.engine().writeBatchPending());
+        for (const QByteArray &entry : form.engine().queue())   // only polling goes on
+            QVERIFY(!meter::SettingsOwner::codes().contains(quint8(entry.at(0))));
+        tab.CheckComment->setChecked(false);
+
+        sim::Faults slow;
+        slow.delayMs = 40;   // a batch long enough to press F12 again
+        rig.server.setFaults(slow);
+        tab.CheckPassword->setChecked(true);
+        tab.CheckShedule->setChecked(true);
+        QVERIFY(tab.LabeledPassW->text().isEmpty());
+        actions.ActionSetting->trigger();
+        QVERIFY(form.engine().SettingsWriteActive());
+        const auto received = [&rig](int code) {
+            int n = 0;
+            for (const QByteArray &r : rig.server.receivedRequests())
+                n += quint8(r.at(0)) == code;
+            return n;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(received(link::fn::WriteTime) == 1, 10000);
+        for (QAction *action : {actions.ActionSetting, actions.ActionFixDb, actions.ActionWriteSched})
+            QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
+        QCOMPARE(tab.owner().ActionSettingExecute(QStringLiteral("1")), meter::SettingsOwner::Start::Busy);
+        tab.ActionSettingExecute();
+        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), link::Indicator::Green, 15000);
+        QTRY_VERIFY(actions.ActionSetting->isEnabled());
+        QCOMPARE(received(link::fn::WriteTime), 1);
+        QCOMPARE(received(link::fn::WriteBilling), 1);
+        QCOMPARE(rig.server.state().password, quint16(meter::DefaultPassword));
+        QVERIFY(tab.LabeledPassW->text().isEmpty());
+        QVERIFY(form.operationLog().entriesFor(form.meterState().MeterNumber).join('\n').contains(QStringLiteral("] Пароль на запись=1")));
+        QCOMPARE(rig.messages.size(), 1);
+    }
+
+    // A meter locked with another password refuses the coefficients: the
+    // result shows red with the meter's error, not as a silent success.
+    void refusedCalibrationWrite()
+    {
+        MeterRig rig;
+        rig.server.updateState([](sim::MeterState &s) { s.password = 4242; });
+        app::TFormMain &form = rig.connectToMeter(true);
+        QVERIFY(rig.waitUntilRead());
+        app::CalibrationTab &tab = form.calibrationTab();
+        QTRY_VERIFY(tab.BtnWriteCalibr->isEnabled());
+        const auto before = rig.server.state().calibration;
+        tab.SpinCalibrA->setValue(before[0] + 5);
+        QTest::mouseClick(tab.BtnWriteCalibr, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), link::Indicator::Red, 10000);
+        QTRY_COMPARE(rig.messages.size(), 1);
+        QCOMPARE(rig.messages[0].icon, QMessageBox::Critical);
+        QVERIFY2(rig.messages[0].text.contains(link::errorCodeMessage(6)), qPrintable(rig.messages[0].text));
+        QVERIFY(rig.server.state().calibration == before);
+        QTRY_VERIFY(tab.BtnWriteCalibr->isEnabled());
     }
 
     void wrongAccessPasswordShowsTheFailure()
@@ -316,12 +394,12 @@ private slots:
                 boxText = box->text();
                 boxTitle = box->windowTitle();
                 boxIcon = box->icon();
-                shownWithBox = form.Shape1->indicator();
+                shownWithBox = form.indicator();
                 box->done(QMessageBox::Ok);
             }
         });
         closer.start();
-        form.ActionSetting->trigger();
+        form.actions().ActionSetting->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(!boxText.isEmpty(), 10000);
         QCOMPARE(boxText, QStringLiteral("Во время записи установок произошла ошибка. Описание смотрите на закладке Протокол."));
         QCOMPARE(boxTitle, QStringLiteral("Ошибка"));
@@ -338,7 +416,7 @@ private slots:
     {
         MeterRig rig;
         app::TFormMain &form = rig.connectToMeter();
-        app::ShortReportAction &report = form.programmingPages().reportAction();
+        app::ShortReportAction &report = form.reportAction();
         QTemporaryDir dir;
         QString path = dir.filePath("before.txt");
         QList<QUrl> opened;
@@ -346,7 +424,7 @@ private slots:
         report.setUrlOpener([&](const QUrl &url) { opened << url; return true; });
 
         // Before any meter answered: the fixed lines and nothing after "Индикатор".
-        form.ActionReset->trigger();
+        form.actions().ActionReset->trigger();
         report.ActionTxtExecute();
         QByteArray expected;
         for (int row = 0; row < 21; ++row)
@@ -391,14 +469,17 @@ private slots:
         MeterRig rig;
         app::TFormMain &form = rig.connectToMeter(true);
         QVERIFY(rig.waitUntilRead());
-        app::CalibrationTab &tab = form.programmingPages().calibrationTab();
+        app::CalibrationTab &tab = form.calibrationTab();
         QTRY_VERIFY(tab.BtnWriteCalibr->isEnabled());
         tab.SpinCalibrA->setValue(-32768);
         tab.SpinCalibrB->setValue(32767);
         tab.SpinCalibrC->setValue(-1);
         QTest::mouseClick(tab.BtnWriteCalibr, Qt::LeftButton);
-        QVERIFY(tab.BtnWriteCalibr->isEnabled());      // no running flag for calibration
+        QVERIFY(!tab.BtnWriteCalibr->isEnabled());     // until the write batch ends
         QTRY_VERIFY_WITH_TIMEOUT(rig.server.state().calibration == (std::array<qint16, 3>{-32768, 32767, -1}), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), link::Indicator::Green, 5000);
+        QVERIFY(rig.messages.isEmpty());
+        QTRY_VERIFY(tab.BtnReadCalibr->isEnabled());
 
         for (QSpinBox *box : {tab.SpinCalibrA, tab.SpinCalibrB, tab.SpinCalibrC})
             box->setValue(0);
@@ -406,9 +487,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(tab.SpinCalibrA->value(), -32768, 5000);
         QCOMPARE(tab.SpinCalibrB->value(), 32767);
         QCOMPARE(tab.SpinCalibrC->value(), -1);
-        QCOMPARE(form.Shape1->indicator(), link::Indicator::Hidden);
 
-        app::DbTab &db = form.programmingPages().dbTab();
+        app::DbTab &db = form.dbTab();
         db.SpinFilter->setValue(1);
         db.SpinFilter->setValue(0);
         QVERIFY(db.MemoDb->toPlainText().endsWith(QStringLiteral("] Коэффициенты калибровки=-32768,32767,-1")));

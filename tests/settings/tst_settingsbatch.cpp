@@ -190,6 +190,10 @@ private slots:
             << 0x0E << v << true << QStringList{"Режим индикации=суммарные показания мощность фазные значения потребления "};
         QTest::newRow("access password accepted: no line") << 0x14 << v << false << QStringList{};
         QTest::newRow("new password") << 0x14 << v << true << QStringList{"Пароль на запись=123456"};
+        SettingsValues emptied = v;
+        emptied.newPassword.clear();
+        QTest::newRow("emptied new password: the default as sent")
+            << 0x14 << emptied << true << QStringList{"Пароль на запись=1"};
         QTest::newRow("peak integration as shown")
             << 0x1F << v << true << QStringList{"Время интегрирования детектора пиковой можщности=60"};
         QTest::newRow("penalty integration")
@@ -208,6 +212,39 @@ private slots:
         QFETCH(bool, passwordAccepted);
         QFETCH(QStringList, lines);
         QCOMPARE(confirmationLogLines(quint8(code), values, passwordAccepted), lines);
+    }
+
+    // The meter keeps the description in Windows-1251: a write that would
+    // turn characters into "?" is refused before anything is built.
+    void descriptionOutsideTheCodePage_data()
+    {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("unwritable");
+        QTest::newRow("Cyrillic, digits, euro and numero sign") << QStringLiteral("Щит №2 €") << QString();
+        QTest::newRow("Latin with diaeresis") << QStringLiteral("Zähler") << QStringLiteral("ä");
+        QTest::newRow("each character once, in order") << QStringLiteral("α-β-α") << QStringLiteral("αβ");
+        QTest::newRow("outside the basic plane") << QStringLiteral("Щит 😀") << QStringLiteral("😀");
+        QTest::newRow("a typed question mark is writable") << QStringLiteral("?") << QString();
+    }
+    void descriptionOutsideTheCodePage()
+    {
+        QFETCH(QString, description);
+        QFETCH(QString, unwritable);
+        const SettingsValues v = ticked([&](SettingsValues &v) {
+            v.writeTime = true;
+            v.writeDescription = true;
+            v.description = description;
+        });
+        const SettingsBatch b = buildSettingsBatch(v, {false, QStringLiteral("1")}, 0);
+        QCOMPARE(b.unwritable, unwritable);
+        if (unwritable.isEmpty()) {
+            QCOMPARE(b.outcome, SettingsBatch::Outcome::Write);
+            return;
+        }
+        QCOMPARE(b.outcome, SettingsBatch::Outcome::UnwritableDescription);
+        QVERIFY(b.passwordRequest.isEmpty() && b.writes.isEmpty());
+        for (const QChar c : unwritable)
+            QVERIFY(unwritableDescriptionText(unwritable).contains(c));
     }
 
     void newPasswordField_data()

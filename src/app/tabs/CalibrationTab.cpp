@@ -1,5 +1,7 @@
 #include "CalibrationTab.h"
 
+#include "link/ExchangeEngine.h"
+
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -7,11 +9,12 @@
 
 namespace kelvar::app {
 
-CalibrationTab::CalibrationTab(QWidget *page, link::ExchangeEngine &engine, meter::ResponseDispatcher &dispatcher,
-                               meter::MeterState &state, db::OperationLog &log)
+CalibrationTab::CalibrationTab(QWidget *page, const TabServices &services)
     : QObject(page)
     , m_page(page)
-    , m_owner(engine, dispatcher, state, log)
+    , m_owner(services.engine, services.dispatcher, services.state, services.log)
+    , m_accessPassword(services.accessPassword)
+    , m_message(services.message)
 {
     BtnReadCalibr = new QPushButton(QStringLiteral("Прочитать"), page);
     BtnReadCalibr->setObjectName(QStringLiteral("BtnReadCalibr"));
@@ -48,6 +51,15 @@ CalibrationTab::CalibrationTab(QWidget *page, link::ExchangeEngine &engine, mete
     });
     connect(BtnReadCalibr, &QPushButton::clicked, this, &CalibrationTab::BtnReadCalibrClick);
     connect(BtnWriteCalibr, &QPushButton::clicked, this, &CalibrationTab::BtnWriteCalibrClick);
+    connect(&services.engine, &link::ExchangeEngine::EnableControls, this, &CalibrationTab::setControlsEnabled);
+    // The engine shows the result on the indicator; a failure also gets a
+    // message, opened from the event loop rather than inside the engine's handler.
+    connect(&m_owner, &meter::CalibrationOwner::writeEnded, this,
+            [this](bool written, const QString &message) {
+                if (!written)
+                    showTabMessage(m_message, m_page, QMessageBox::Critical, QStringLiteral("Ошибка"), message);
+            },
+            Qt::QueuedConnection);
 }
 
 void CalibrationTab::BtnReadCalibrClick()
@@ -58,7 +70,8 @@ void CalibrationTab::BtnReadCalibrClick()
 void CalibrationTab::BtnWriteCalibrClick()
 {
     const meter::Coefficients values{SpinCalibrA->value(), SpinCalibrB->value(), SpinCalibrC->value()};
-    if (!m_owner.BtnWriteCalibrClick(values, m_accessPassword ? m_accessPassword() : QString()))
+    const auto start = m_owner.BtnWriteCalibrClick(values, m_accessPassword ? m_accessPassword() : QString());
+    if (start == meter::CalibrationOwner::WriteStart::InvalidPassword)
         showInvalidPassword(m_message, m_page);
 }
 

@@ -2,7 +2,7 @@
 // The calibration tab ("Коэффициенты калибровки"): reads the three phase
 // coefficients from the meter and writes edited values back.
 
-#include "app/tabs/TabMessages.h"
+#include "app/tabs/TabServices.h"
 #include "meter/Calibration.h"
 
 #include <QObject>
@@ -19,16 +19,13 @@ class CalibrationTab : public QObject
 {
     Q_OBJECT
 public:
-    CalibrationTab(QWidget *page, link::ExchangeEngine &engine, meter::ResponseDispatcher &dispatcher,
-                   meter::MeterState &state, db::OperationLog &log);
+    CalibrationTab(QWidget *page, const TabServices &services);
 
-    void setAccessPasswordSource(std::function<QString()> source) { m_accessPassword = std::move(source); }
-    void setMessageHandler(MessageHandler handler) { m_message = std::move(handler); }
     meter::CalibrationOwner &owner() { return m_owner; }
 
     void BtnReadCalibrClick();
     void BtnWriteCalibrClick();
-    // Both buttons go with the other read and write controls.
+    // Both buttons go with the other read and write controls (the engine's EnableControls).
     void setControlsEnabled(bool enabled);
 
     QPushButton *BtnReadCalibr;

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRegularExpressionValidator>
 #include <QSpinBox>
 #include <QTimeEdit>
 #include <QVBoxLayout>
@@ -56,20 +57,21 @@ QLineEdit *edit(const char *name, int maxLength, QWidget *parent)
 
 } // namespace
 
-SettingsTab::SettingsTab(QWidget *page, link::ExchangeEngine &engine, meter::ResponseDispatcher &dispatcher,
-                         meter::MeterState &state, meter::MeterInfo &info, db::OperationLog &log)
+SettingsTab::SettingsTab(QWidget *page, const TabServices &services)
     : QObject(page)
     , m_page(page)
-    , m_owner(engine, dispatcher, state, log)
+    , m_owner(services.engine, services.dispatcher, services.state, services.log)
+    , m_accessPassword(services.accessPassword)
     , m_now([] { return QDateTime::currentDateTime(); })
+    , m_message(services.message)
 {
+    const meter::MeterInfo &info = services.info;
     buildControls(page);
     m_owner.setValuesSource([this] { return values(); });
 
     connect(TimePicker, &QTimeEdit::timeChanged, this, [this] { TimePickerChange(TimePicker); });
     connect(DatePicker, &QDateEdit::dateChanged, this, [this] { TimePickerChange(DatePicker); });
     connect(ComboModeW, &QComboBox::currentIndexChanged, this, &SettingsTab::ComboModeWChange);
-    connect(LabeledPassW, &QLineEdit::textEdited, this, &SettingsTab::LabeledPassWChange);
     connect(SpinEdit_Number, &QSpinBox::valueChanged, this, &SettingsTab::SpinEdit_NumberChange);
     connect(&info, &meter::MeterInfo::infoReset, this, &SettingsTab::meterInfoReset);
     connect(&info, &meter::MeterInfo::meterNumberRead, this, &SettingsTab::meterNumberRead);
@@ -81,7 +83,7 @@ SettingsTab::SettingsTab(QWidget *page, link::ExchangeEngine &engine, meter::Res
     TimerDateTimer();
     TimerDate->start();
     ComboModeWChange();
-    setModes(false, false);
+    setModes(services.production, services.master);
 }
 
 void SettingsTab::buildControls(QWidget *page)
@@ -165,6 +167,9 @@ void SettingsTab::buildControls(QWidget *page)
 
     QGroupBox *passwordBox = group("GroupPassword", QStringLiteral(" Новый пароль "), page);
     LabeledPassW = edit("LabeledPassW", 6, passwordBox);
+    // Digits only; the field keeps exactly what is typed, and an empty field
+    // sends the default password when the write starts.
+    LabeledPassW->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), LabeledPassW));
     (new QFormLayout(passwordBox))->addRow(QStringLiteral("Установить пароль : "), LabeledPassW);
 
     QGroupBox *numberBox = group("GroupNumber", QStringLiteral(" Номер "), page);
@@ -239,6 +244,8 @@ void SettingsTab::ActionSettingExecute()
     const auto start = m_owner.ActionSettingExecute(m_accessPassword ? m_accessPassword() : QString());
     if (start == meter::SettingsOwner::Start::InvalidPassword)
         showInvalidPassword(m_message, m_page);
+    else if (start == meter::SettingsOwner::Start::UnwritableDescription)
+        showTabMessage(m_message, m_page, QMessageBox::Critical, QStringLiteral("Ошибка записи"), m_owner.refusalText());
 }
 
 void SettingsTab::TimerDateTimer()
@@ -267,12 +274,6 @@ void SettingsTab::ComboModeWChange()
     const bool modbus = ComboModeW->currentIndex() == 1;
     ComboParityW->setVisible(modbus);
     LabelParityW->setVisible(modbus);
-}
-
-void SettingsTab::LabeledPassWChange()
-{
-    if (!meter::isNewPasswordText(LabeledPassW->text()))
-        LabeledPassW->setText(meter::defaultPasswordText());
 }
 
 void SettingsTab::SpinEdit_NumberChange()

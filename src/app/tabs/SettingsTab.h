@@ -5,7 +5,7 @@
 // one of them; the meter number can be typed only in master mode and only
 // while the meter has none.
 
-#include "app/tabs/TabMessages.h"
+#include "app/tabs/TabServices.h"
 #include "meter/SettingsOwner.h"
 
 #include <QDateTime>
@@ -25,28 +25,18 @@ class QSpinBox;
 class QTimeEdit;
 class QWidget;
 
-namespace kelvar::db { class OperationLog; }
-namespace kelvar::link { class ExchangeEngine; }
-namespace kelvar::meter { class MeterInfo; class ResponseDispatcher; }
-
 namespace kelvar::app {
 
 class SettingsTab : public QObject
 {
     Q_OBJECT
 public:
-    // Builds the controls into page and takes over the settings write
-    // confirmations on the dispatcher.
-    SettingsTab(QWidget *page, link::ExchangeEngine &engine, meter::ResponseDispatcher &dispatcher,
-                meter::MeterState &state, meter::MeterInfo &info, db::OperationLog &log);
-
-    // Start modes: production mode ticks CheckAddr, numbers the new address
-    // after the meter number and records completed writes; master mode (and
-    // production mode) makes the meter number editable.
-    void setModes(bool production, bool master);
-    // The access password as typed on the connection panel (LabeledPass2).
-    void setAccessPasswordSource(std::function<QString()> source) { m_accessPassword = std::move(source); }
-    void setMessageHandler(MessageHandler handler) { m_message = std::move(handler); }
+    // Builds the controls into page, takes over the settings write
+    // confirmations on the dispatcher and applies the start modes:
+    // production mode ticks CheckAddr, numbers the new address after the
+    // meter number and records completed writes; master mode (and production
+    // mode) makes the meter number editable.
+    SettingsTab(QWidget *page, const TabServices &services);
     // The workstation clock the pickers follow (tests replace it).
     void setClock(std::function<QDateTime()> now) { m_now = std::move(now); }
 
@@ -58,7 +48,6 @@ public:
     void ActionSettingExecute();
     void TimerDateTimer();
     void ComboModeWChange();
-    void LabeledPassWChange();
     void SpinEdit_NumberChange();
     // The meter information was reset: both pickers follow the clock again,
     // and the number field takes the focus when it is open for input.
@@ -98,6 +87,7 @@ public:
 
 private:
     void buildControls(QWidget *page);
+    void setModes(bool production, bool master);
     void TimePickerChange(QObject *picker);
 
     QWidget *m_page;

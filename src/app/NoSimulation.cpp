@@ -1,0 +1,19 @@
+// A build without the simulated meter (no pseudo-terminals, e.g. Windows).
+
+#include "SimulatedMeter.h"
+
+namespace kelvar::app {
+
+bool simulatedMeterAvailable()
+{
+    return false;
+}
+
+std::unique_ptr<SimulatedMeter> startSimulatedMeter(QString *error)
+{
+    if (error)
+        *error = QStringLiteral("имитатор счетчика не входит в эту сборку программы");
+    return nullptr;
+}
+
+} // namespace kelvar::app

@@ -1,0 +1,34 @@
+#pragma once
+// The simulated meter the program may carry (--simulate): a meter served on a
+// pseudo-terminal in its own thread, which the window connects to like any
+// serial port. The program sees only this interface; a build without the
+// simulator (KELVAR_SIMULATOR off, always on Windows) says it is not available.
+
+#include <QString>
+
+#include <memory>
+
+namespace kelvar::link { class ExchangeEngine; }
+
+namespace kelvar::app {
+
+class SimulatedMeter
+{
+public:
+    virtual ~SimulatedMeter() = default;
+    // The device the window connects to.
+    virtual QString devicePath() const = 0;
+    // Sets the meter's address, protocol type, baud rate and parity to what
+    // the engine is about to use, so that it answers whatever the stored
+    // settings say.
+    virtual void matchLinkParameters(const link::ExchangeEngine &engine) = 0;
+};
+
+// False in a build without the simulator.
+bool simulatedMeterAvailable();
+
+// A numbered meter with a description, serving. nullptr and a message when
+// the pseudo-terminal cannot be made or the build has no simulator.
+std::unique_ptr<SimulatedMeter> startSimulatedMeter(QString *error);
+
+} // namespace kelvar::app
