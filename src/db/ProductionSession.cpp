@@ -1,6 +1,6 @@
 #include "ProductionSession.h"
 
-#include "app/Platform.h"
+#include "platform/Platform.h"
 #include "db/ClockSetter.h"
 #include "db/ProductionDb.h"
 #include "meter/MeterInfo.h"

@@ -5,7 +5,7 @@
 // connection puts the tables into a known state and reads back what the code
 // under test wrote; the code under test uses a connection of its own.
 
-#include "app/Platform.h"
+#include "platform/Platform.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
