@@ -228,7 +228,7 @@ Result soak(Protocol protocol, int exchanges, int timeoutMs, int faultPercent, q
             if (!engine.SettingsWriteActive() && random.bounded(100) == 0) {
                 engine.AddCommand(link::passwordRequest(sim::DefaultPassword));
                 engine.AddCommand(link::writeDisplayRequest(quint8(0x0D | random.bounded(2) << 1)));
-                engine.setSettingsWriteActive(true);
+                engine.beginWriteBatch(link::WriteBatch::Settings);
                 ++r.writesStarted;
             } else {
                 engine.AddCommand(link::readSettingsJournalRequest(quint8(journalIndex++ % 256)));

@@ -124,6 +124,16 @@ int Session::writeSettings(const meter::SettingsTemplate &tpl)
         m_error = QStringLiteral("Недопустимый пароль");
         result = ExitUsage;
         break;
+    case meter::SettingsOwner::Start::UnwritableDescription:
+        m_error = m_settings.refusalText();
+        result = ExitUsage;
+        break;
+    case meter::SettingsOwner::Start::Busy:
+        // Each step waits for its own end, so only a write left over from
+        // outside this run can be pending; nothing was sent.
+        m_error = QStringLiteral("another write to the meter is still pending");
+        result = ExitLink;
+        break;
     case meter::SettingsOwner::Start::ClockSyncFailed:
         m_error = QStringLiteral("the clock could not be synchronised");
         result = ExitLink;

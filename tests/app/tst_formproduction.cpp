@@ -142,14 +142,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&form));
         auto *number = bench.rig.find<QSpinBox>("SpinEdit_Number");
         QVERIFY(bench.rig.find<QCheckBox>("CheckScaner")->isChecked());
-        QTRY_VERIFY_WITH_TIMEOUT(form.ActionFixDb->isEnabled(), WaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(form.actions().ActionFixDb->isEnabled(), WaitMs);
         // The first read of the meter's own number fills the field; a code
         // scanned before that would be overwritten by it.
         QTRY_COMPARE_WITH_TIMEOUT(number->value(), 4711, WaitMs);
 
         bench.scanner.sendCode(QStringLiteral("999"), 2, sim::ScannerServer::LineEnding::CrLf);
         QTRY_COMPARE_WITH_TIMEOUT(number->value(), 999, 5000);
-        form.ActionFixDb->trigger();
+        form.actions().ActionFixDb->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(bench.rig.messages.size(), 1, 5000);
         QCOMPARE(bench.rig.messages[0].text, QStringLiteral("Номер прибора не описан в БД. Установите его."));
         QVERIFY(!bench.rig.find<QWidget>("Shape1")->isVisible());
@@ -157,7 +157,7 @@ private slots:
 
         bench.scanner.sendCode(QStringLiteral("1234"), 3, sim::ScannerServer::LineEnding::CrLf);
         QTRY_COMPARE_WITH_TIMEOUT(number->value(), 1234, 5000);
-        form.ActionFixDb->trigger();
+        form.actions().ActionFixDb->trigger();
         QVERIFY(bench.rig.find<QWidget>("Shape1")->isVisible());
         const auto rows = DbFixture::rows("SELECT e.number FROM operation JOIN electrometer e USING (electro_id)");
         QCOMPARE(rows.size(), 1);

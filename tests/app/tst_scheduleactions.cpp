@@ -7,6 +7,7 @@
 #include "app/ConnectionPanel.h"
 #include "app/schedule/ScheduleTab.h"
 #include "app/tabs/ScheduleActions.h"
+#include "app/tabs/SettingsTab.h"
 #include "metersim/MeterServer.h"
 
 #include <QAction>
@@ -75,8 +76,8 @@ private slots:
         Window w;
         app::TFormMain &form = w.open();
         w.fill(ThreeRecords);
-        form.ActionNewSched->trigger();
-        QCOMPARE(form.PageControlMain->currentWidget(), form.TabSched);
+        form.actions().ActionNewSched->trigger();
+        QCOMPARE(w.rig.find<QTabWidget>("PageControlMain")->currentWidget(), w.rig.find<QWidget>("TabSched"));
         QCOMPARE(w.model().recordCount(), 0);
         QVERIFY(w.tables().transfers().isEmpty());
         QCOMPARE(w.tables().limitCoefficient(), 12); // left as it was
@@ -84,27 +85,27 @@ private slots:
 
         QTemporaryDir dir;
         w.next = dir.filePath("empty.tsc");
-        form.ActionSaveTariff->trigger();
+        form.actions().ActionSaveTariff->trigger();
         QCOMPARE(readAll(w.next), hex("01 01 02 01 03 01 04 01 05 01 07 01 23 02 08 03 01 05 09 05 12 06 04 11"
                                       "00 00 00 00 00 00 00 00 0D 0A")
                                       + QByteArray(64, '\0') + hex("0D 0A 01 0D 0A"));
 
         w.fill(ThreeRecords);
         w.next = dir.filePath("three.tsc");
-        form.ActionSaveTariff->trigger();
+        form.actions().ActionSaveTariff->trigger();
         const QByteArray saved = readAll(w.next);
         QCOMPARE(saved.size(), 103 + 3 * 9);
-        form.ActionNewSched->trigger();
-        form.ActionLoadTariff->trigger();
+        form.actions().ActionNewSched->trigger();
+        form.actions().ActionLoadTariff->trigger();
         QCOMPARE(w.model().GetShedule(), ThreeRecords);
         QCOMPARE(w.tables().transfers(), QList<Transfer>({{QDate(2031, 5, 3), 1}}));
         QCOMPARE(w.tables().limitCoefficient(), 12);
         w.next = dir.filePath("again.tsc");
-        form.ActionSaveTariff->trigger();
+        form.actions().ActionSaveTariff->trigger();
         QCOMPARE(readAll(w.next), saved);
         w.next.clear(); // cancelled dialogs change nothing
-        form.ActionLoadTariff->trigger();
-        form.ActionSaveTariff->trigger();
+        form.actions().ActionLoadTariff->trigger();
+        form.actions().ActionSaveTariff->trigger();
         QCOMPARE(w.model().GetShedule(), ThreeRecords);
         QVERIFY(w.rig.messages.isEmpty());
     }
@@ -130,7 +131,7 @@ private slots:
         QTemporaryDir dir;
         w.next = dir.filePath("damaged.tsc");
         writeFile(w.next, bytes);
-        form.ActionLoadTariff->trigger();
+        form.actions().ActionLoadTariff->trigger();
         QCOMPARE(w.rig.messages.size(), 1);
         QVERIFY(w.rig.messages[0].text.contains(QStringLiteral("damaged.tsc")));
         QVERIFY2(w.rig.messages[0].text.contains(reason), qPrintable(w.rig.messages[0].text));
@@ -161,12 +162,12 @@ private slots:
         form.show();
         QSignalSpy finished(&form.scheduleExchange(), &schedule::ScheduleExchange::finished);
         QProgressBar *gauge = form.scheduleTab().GaugeSched;
-        QTRY_VERIFY_WITH_TIMEOUT(form.ActionReadSched->isEnabled(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(form.actions().ActionReadSched->isEnabled(), 10000);
 
         // The read of a meter without zones empties the editor.
         w.fill(ThreeRecords);
-        form.ActionReadSched->trigger();
-        QVERIFY(!form.ActionReadSched->isEnabled());
+        form.actions().ActionReadSched->trigger();
+        QVERIFY(!form.actions().ActionReadSched->isEnabled());
         QTRY_VERIFY(gauge->isVisible());
         QVERIFY(finished.wait(60000));
         QVERIFY(finished.last().at(0).toBool());
@@ -181,13 +182,13 @@ private slots:
         for (int i = 0; i < 255; ++i)
             tooMany << hex("00 00 00 00 01 01 00");
         w.fill(tooMany);
-        QTRY_VERIFY(form.ActionWriteSched->isEnabled());
-        form.ActionWriteSched->trigger();
+        QTRY_VERIFY(form.actions().ActionWriteSched->isEnabled());
+        form.actions().ActionWriteSched->trigger();
         QCOMPARE(w.rig.messages.size(), 1);
         QVERIFY(w.rig.messages[0].text.contains(QStringLiteral("(255)")));
         form.connectionPanel().LabeledPass2->setText(QStringLiteral("x1"));
         w.fill(ThreeRecords);
-        form.ActionWriteSched->trigger();
+        form.actions().ActionWriteSched->trigger();
         QCOMPARE(w.rig.messages.size(), 2);
         QCOMPARE(w.rig.messages[1].text, QStringLiteral("Недопустимый пароль"));
         QVERIFY(!form.scheduleExchange().isBusy());
@@ -195,13 +196,18 @@ private slots:
         // The write; a record that applies to no day is left out, with a notice.
         form.connectionPanel().LabeledPass2->setText(QStringLiteral("1"));
         QVERIFY(w.model().SetShedule(ThreeRecords + QList<QByteArray>{hex("10 00 00 00 00 FF 0F")}));
-        form.ActionWriteSched->trigger();
+        form.actions().ActionWriteSched->trigger();
         QCOMPARE(w.rig.messages.size(), 3);
         QCOMPARE(w.rig.messages[2].icon, QMessageBox::Information);
         QVERIFY(w.rig.messages[2].text.contains(QStringLiteral(": 1.")));
+        // While it is pending no other write can start.
+        for (QAction *action : {form.actions().ActionWriteSched, form.actions().ActionSetting})
+            QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
+        QCOMPARE(form.settingsTab().owner().ActionSettingExecute(QStringLiteral("1")),
+                 meter::SettingsOwner::Start::Busy);
         QVERIFY(finished.wait(30000));
         QVERIFY(finished.last().at(0).toBool());
-        QTRY_COMPARE(form.Shape1->indicator(), link::Indicator::Green);
+        QTRY_COMPARE(form.indicator(), link::Indicator::Green);
         QCOMPARE(server.state().zones[2], ThreeRecords[0]);
         QCOMPARE(server.state().zones[4], ThreeRecords[2]);
         QVERIFY(server.state().zones[5].isEmpty());
@@ -212,14 +218,14 @@ private slots:
         faults.silentFunction = link::fn::ReadTransfer;
         server.setFaults(faults);
         w.tables().setHolidays({{1, 9}});
-        QTRY_VERIFY(form.ActionReadSched->isEnabled());
-        form.ActionReadSched->trigger();
+        QTRY_VERIFY(form.actions().ActionReadSched->isEnabled());
+        form.actions().ActionReadSched->trigger();
         QVERIFY(finished.wait(60000));
         QVERIFY(!finished.last().at(0).toBool());
         QCOMPARE(w.model().recordCount(), 4);
         QCOMPARE(w.tables().holidays(), QList<Holiday>({{1, 9}}));
         QCOMPARE(w.tables().transfers(), QList<Transfer>({{QDate(2031, 5, 3), 1}}));
-        QVERIFY(form.StatusPanel0->text().contains(QStringLiteral("прежнее расписание")));
+        QVERIFY(w.rig.find<QLabel>("StatusPanel0")->text().contains(QStringLiteral("прежнее расписание")));
         QCOMPARE(w.rig.messages.size(), 3); // a read shows no write failure
     }
 };

@@ -295,6 +295,14 @@ private slots:
         const Result bad = rig.run(QStringList{"write", "--template", tpl, "--password", "x"} + rig.link());
         QCOMPARE(bad.code, 3);
         QVERIFY(!rig.receivedCodes().contains(link::fn::Password));
+
+        // So is a description with characters the meter cannot hold, named in the message.
+        const QString odd = rig.writeFile("odd.ini", QStringLiteral("description = Щит \u2713\n"));
+        const Result unwritable = rig.run(QStringList{"write", "--template", odd, "--password", "7"} + rig.link());
+        QCOMPARE(unwritable.code, 3);
+        QVERIFY2(unwritable.err.contains(QStringLiteral("\u2713")), qPrintable(unwritable.err));
+        QVERIFY(!rig.receivedCodes().contains(link::fn::Password));
+        QCOMPARE(rig.server.state().description, before.description);
     }
 
     // A template the program cannot use stops it before the port is opened.

@@ -185,7 +185,7 @@ private slots:
         QSignalSpy failed(&rig.engine, &ExchangeEngine::writeFailed);
         rig.engine.AddCommand(readHolidayRequest(4));
         rig.engine.AddCommand(readHolidayRequest(5));
-        rig.engine.setScheduleWriteActive(true);
+        QVERIFY(rig.engine.beginWriteBatch(WriteBatch::Schedule));
         QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, Patience);
         QCOMPARE(failed.first().first().toString(), ExchangeEngine::ScheduleWriteFailedText);
         const int accepted = rig.accepted;
@@ -280,7 +280,7 @@ private slots:
             rig.meter.setFaults(slow);
             rig.engine.AddCommand(passwordRequest(kelvar::sim::DefaultPassword));
             rig.engine.AddCommand(writeDisplayRequest(0x0F));
-            rig.engine.setSettingsWriteActive(true);
+            QVERIFY(rig.engine.beginWriteBatch(WriteBatch::Settings));
             QTRY_VERIFY_WITH_TIMEOUT(rig.meterCodes().contains(fn::Password), Patience);
         }
         QVERIFY(rig.meter.replaceDevice());

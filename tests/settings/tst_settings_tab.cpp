@@ -13,6 +13,7 @@
 #include "db/OperationLog.h"
 #include "meter/ShortReport.h"
 #include "metersim/MeterServer.h"
+#include "schedule/EditorImage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -339,6 +340,9 @@ private slots:
         for (QAction *action : {actions.ActionSetting, actions.ActionFixDb, actions.ActionWriteSched})
             QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
         QCOMPARE(tab.owner().ActionSettingExecute(QStringLiteral("1")), meter::SettingsOwner::Start::Busy);
+        QCOMPARE(form.scheduleExchange().startWrite(schedule::takeImage(form.scheduleModel(), form.scheduleTables()),
+                                                    QStringLiteral("1")),
+                 schedule::ScheduleExchange::Start::Busy);
         tab.ActionSettingExecute();
         QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), link::Indicator::Green, 15000);
         QTRY_VERIFY(actions.ActionSetting->isEnabled());
