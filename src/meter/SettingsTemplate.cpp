@@ -299,8 +299,8 @@ std::optional<SettingsTemplate> parseTemplate(const QString &text, QString *erro
         v.description = unquote(r.text(key::Description));
         if (v.description.size() > link::DescriptionSize)
             r.fail(key::Description, QStringLiteral("longer than %1 characters").arg(link::DescriptionSize));
-        else if (text::fromCp1251(text::toCp1251(v.description)) != v.description)
-            r.fail(key::Description, QStringLiteral("holds characters the meter cannot store"));
+        else if (const QString odd = text::outsideCp1251(v.description); !odd.isEmpty())
+            r.fail(key::Description, QStringLiteral("holds characters the meter cannot store: ") + odd);
     }
 
     if (r.has(key::Password)) {
