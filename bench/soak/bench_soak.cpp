@@ -5,8 +5,10 @@
 // whose replies carry the index asked for, mixed with the poll cycle and a
 // settings write now and then. It checks and prints:
 //   - misattributed replies: a reply accepted for a request it does not answer;
-//   - stalls: two requests further apart than time-out + send interval + 10 ms
-//     (with the protocol view's lines that led to the first few);
+//   - stalls: two requests further apart than time-out + send interval + 10 ms,
+//     with the protocol view's lines that led to the first few, and how many
+//     remain when the time the engine thread waited for a CPU (a machine
+//     busy with other work) is taken off the gap;
 //   - the queue recovers: every exchange ends and the next one starts;
 //   - every settings write is either confirmed or reported failed.
 // Exit code 1 when any check failed.
@@ -29,10 +31,6 @@
 #include <QTextStream>
 #include <QTime>
 #include <QTimer>
-
-#if defined(Q_OS_LINUX)
-#include <sys/resource.h>
-#endif
 
 using namespace kelvar;
 using link::Protocol;
@@ -66,6 +64,7 @@ public:
     qint64 lastStartUs = -1;
     qint64 longestGapUs = 0;
     int gapsOver = 0;
+    int gapsOverUnexplained = 0; // over the limit even without the thread's wait for a CPU
     qint64 gapLimitUs = 0;
     // The protocol view's last lines (with the byte trace), and for each
     // stall the lines that led to it.
@@ -100,35 +99,37 @@ private:
             longestGapUs = std::max(longestGapUs, gap);
             if (gap > gapLimitUs) {
                 ++gapsOver;
+                const qint64 waitedUs = runQueueWaitUs() - m_waitedAtStartUs;
+                if (gap - waitedUs > gapLimitUs)
+                    ++gapsOverUnexplained;
                 if (stallReports.size() < 5)
-                    stallReports << QStringLiteral("gap %1 ms before the request sent at %2; the thread's event "
-                                                   "loop stood still for up to %3 ms in it, and was preempted %4 "
-                                                   "times; after:\n    %5")
+                    stallReports << QStringLiteral("gap %1 ms before the request sent at %2; in it the thread's "
+                                                   "event loop stood still for up to %3 ms and the thread waited "
+                                                   "%4 ms for a CPU; after:\n    %5")
                                         .arg(gap / 1000.0)
                                         .arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")))
                                         .arg(m_longestHoleUs / 1000.0)
-                                        .arg(preemptions() - m_preemptionsAtStart)
+                                        .arg(waitedUs / 1000.0)
                                         .arg(recentLines.join(QStringLiteral("\n    ")));
             }
         }
         lastStartUs = now;
         m_longestHoleUs = 0;
-        m_preemptionsAtStart = preemptions();
+        m_waitedAtStartUs = runQueueWaitUs();
     }
-    // Involuntary context switches of this thread so far (Linux; 0 elsewhere).
-    static long preemptions()
+    // How long this thread has been ready to run without a CPU to run on, in
+    // all (Linux's scheduler statistics; 0 where there are none).
+    static qint64 runQueueWaitUs()
     {
-#if defined(Q_OS_LINUX)
-        rusage usage {};
-        if (getrusage(RUSAGE_THREAD, &usage) == 0)
-            return usage.ru_nivcsw;
-#endif
-        return 0;
+        QFile file(QStringLiteral("/proc/thread-self/schedstat"));
+        if (!file.open(QIODevice::ReadOnly))
+            return 0;
+        return file.readAll().split(' ').value(1).toLongLong() / 1000;
     }
     QTimer m_heartbeat;
     qint64 m_lastBeatUs = -1;
     qint64 m_longestHoleUs = 0;
-    long m_preemptionsAtStart = 0;
+    qint64 m_waitedAtStartUs = 0;
 };
 
 enum class Fault { Silence, Garbage, Split, Late, BadCrc, ErrorCode, OtherFunction, Count };
@@ -138,6 +139,7 @@ struct Result {
     int exchanges = 0;
     int misattributed = 0;
     int stalls = 0;        // gaps over the limit
+    int unexplainedStalls = 0; // ... even without the engine thread's wait for a CPU
     qint64 longestGapUs = 0;
     qint64 gapLimitUs = 0;
     bool finished = false; // the run reached its count (the queue never stuck)
@@ -280,6 +282,7 @@ Result soak(Protocol protocol, int exchanges, int timeoutMs, int faultPercent, q
     // The failure message of a write is delivered from the event loop.
     QCoreApplication::processEvents();
     r.stalls = channel.gapsOver;
+    r.unexplainedStalls = channel.gapsOverUnexplained;
     r.longestGapUs = channel.longestGapUs;
     r.stallReports = channel.stallReports;
     r.statistics = engine.statistics().report();
@@ -333,7 +336,8 @@ int main(int argc, char **argv)
                 out << "  engine: " << line << '\n';
         out << "  misattributed replies: " << r.misattributed << '\n';
         out << "  stalls (gap over " << r.gapLimitUs / 1000.0 << " ms): " << r.stalls << ", longest gap "
-            << r.longestGapUs / 1000.0 << " ms\n";
+            << r.longestGapUs / 1000.0 << " ms; " << r.unexplainedStalls
+            << " of the stalls remain when the engine thread's wait for a CPU is taken off the gap\n";
         for (const QString &report : r.stallReports)
             out << "  stall: " << report << '\n';
         out << "  queue recovered every time: " << (r.finished ? "yes" : "NO (the exchanges stopped)") << '\n';
