@@ -11,9 +11,11 @@
 #include "app/tabs/SettingsTab.h"
 #include "app/tabs/ShortReportAction.h"
 #include "db/OperationLog.h"
+#include "meter/SettingsTemplate.h"
 #include "meter/ShortReport.h"
 #include "metersim/MeterServer.h"
 #include "schedule/EditorImage.h"
+#include "TestUtil.h"
 
 #include <QAction>
 #include <QApplication>
@@ -496,6 +498,155 @@ private slots:
         db.SpinFilter->setValue(1);
         db.SpinFilter->setValue(0);
         QVERIFY(db.MemoDb->toPlainText().endsWith(QStringLiteral("] Коэффициенты калибровки=-32768,32767,-1")));
+    }
+
+    // A template loaded into the tab ticks exactly its settings and fills
+    // their controls, whatever the tab held before; the controls of other
+    // settings keep their values; saving then gives the same file back.
+    void templateLoadThenSave_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("ticked");
+        const QString head = QStringLiteral("; Kelvar 517 settings template\n[settings]\n");
+        QTest::newRow("every setting, clock fixed")
+            << head + "protocol = modbus\naddress = 17\nbaud = 9600\nparity = odd\nclock = 2031-05-06 07:08:09\n"
+                      "summer_time = yes\nbilling_day = 25\nbilling_hour = 17\ndisplay = total, clock, power\n"
+                      "peak_minutes = 30\npenalty_seconds = 10\ndescription = \"Щит 2, подъезд 4\"\n"
+                      "password = 4242\nnumber = 123456\nreset_schedule = yes\n"
+            << QStringList{"CheckAddr", "CheckTime", "CheckShedule", "CheckResetTariff", "CheckIntegra",
+                           "CheckComment", "CheckPassword", "CheckIndi"};
+        QTest::newRow("workstation clock, billing")
+            << head + "clock = workstation\nsummer_time = no\nbilling_day = 3\nbilling_hour = 0\n"
+            << QStringList{"CheckTime", "CheckShedule"};
+        QTest::newRow("Rs-485 link, nothing shown")
+            << head + "protocol = rs485\naddress = 0\nbaud = 38400\ndisplay = \n"
+            << QStringList{"CheckAddr", "CheckIndi"};
+    }
+    void templateLoadThenSave()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, ticked);
+        FormRig rig;
+        app::SettingsTab &tab = rig.open().settingsTab();
+        // Every tick on, and values the templates do not hold; the clock set by hand.
+        for (QCheckBox *box : rig.find<QGroupBox>("GroupTask")->findChildren<QCheckBox *>())
+            box->setChecked(true);
+        tab.SpinDay->setValue(9);
+        tab.SpinIntegra->setValue(44);
+        tab.EditComment->setText(QStringLiteral("прежнее"));
+        tab.ComboNewBaud->setCurrentIndex(3);
+        tab.TimePicker->setTime(QTime(1, 2, 3));
+
+        app::SettingsTemplateActions &templates = tab.templates();
+        QString next = rig.startDir.filePath("in.ini");
+        QVERIFY(test::writeFile(next, text.toUtf8()));
+        templates.setFileChooser([&next](bool) { return next; });
+        templates.BtnLoadTemplate->click();
+        QVERIFY2(rig.messages.isEmpty(), qPrintable(rig.messages.value(0).text));
+        QStringList now;
+        for (QCheckBox *box : rig.find<QGroupBox>("GroupTask")->findChildren<QCheckBox *>()) {
+            if (box->isChecked())
+                now << box->objectName();
+        }
+        QCOMPARE(now, ticked);
+        if (!ticked.contains("CheckShedule"))
+            QCOMPARE(tab.SpinDay->value(), 9);
+        if (!ticked.contains("CheckIntegra"))
+            QCOMPARE(tab.SpinIntegra->value(), 44);
+        if (!ticked.contains("CheckComment"))
+            QCOMPARE(tab.EditComment->text(), QStringLiteral("прежнее"));
+
+        next = rig.startDir.filePath("out.ini");
+        templates.BtnSaveTemplate->click();
+        QCOMPARE(QString::fromUtf8(readFile(next)), text);
+    }
+
+    // A template the program cannot use: a message naming the line and the
+    // key (or the file), and the tab exactly as it was.
+    void badTemplateChangesNothing_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unknown key") << "billing_day = 1\nbilling_hour = 2\nbiling_day = 3\n"
+                                     << "t.ini:3: biling_day: unknown key";
+        QTest::newRow("out of range") << "\npeak_minutes = 61\npenalty_seconds = 5\n" << "t.ini:2: peak_minutes:";
+        QTest::newRow("unreadable") << QString() << "t.ini: cannot be read";
+    }
+    void badTemplateChangesNothing()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        FormRig rig;
+        app::SettingsTab &tab = rig.open().settingsTab();
+        for (QCheckBox *box : rig.find<QGroupBox>("GroupTask")->findChildren<QCheckBox *>())
+            box->setChecked(true);
+        tab.SpinDay->setValue(9);
+        tab.SpinIntegra->setValue(44);
+        tab.TimePicker->setTime(QTime(1, 2, 3));
+        app::SettingsTemplateActions &templates = tab.templates();
+        const QString before = meter::serialiseTemplate(templates.currentTemplate());
+
+        const QString path = rig.startDir.filePath("t.ini");
+        if (!text.isNull())
+            QVERIFY(test::writeFile(path, text.toUtf8()));
+        templates.setFileChooser([&path](bool) { return path; });
+        templates.BtnLoadTemplate->click();
+        QCOMPARE(rig.messages.size(), 1);
+        QCOMPARE(rig.messages.first().icon, QMessageBox::Critical);
+        QVERIFY2(rig.messages.first().text.contains(message), qPrintable(rig.messages.first().text));
+        QCOMPARE(meter::serialiseTemplate(templates.currentTemplate()), before);
+    }
+
+    // Written from a template through the window, compared: every setting
+    // matches; changed behind the program's back: exactly the changed
+    // settings differ, with the meter's value and the template's.
+    void compareNamesTheChangedSettings()
+    {
+        MeterRig rig;
+        app::TFormMain &form = rig.connectToMeter();
+        QVERIFY(rig.waitUntilRead());
+        app::SettingsTemplateActions &templates = rig.settings().templates();
+        const QString path = rig.startDir.filePath("bench.ini");
+        QVERIFY(test::writeFile(path, "clock = workstation\nsummer_time = yes\nbilling_day = 25\nbilling_hour = 17\n"
+                                      "display = total, clock, power\npeak_minutes = 30\npenalty_seconds = 10\n"
+                                      "description = \"Щит 2\"\n"));
+        templates.setFileChooser([&path](bool) { return path; });
+        templates.BtnLoadTemplate->click();
+        form.actions().ActionSetting->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), link::Indicator::Green, 15000);
+
+        QSignalSpy shown(&templates, &app::SettingsTemplateActions::comparisonShown);
+        const auto compare = [&]() -> QMap<QString, QStringList> {
+            templates.BtnCompareTemplate->click();
+            if (!shown.wait(20000))
+                return {};
+            QMap<QString, QStringList> rows;
+            const QTableWidget *grid = templates.comparisonGrid();
+            for (int r = 0; r < grid->rowCount(); ++r)
+                rows.insert(grid->item(r, 0)->text(),
+                            {grid->item(r, 1)->text(), grid->item(r, 2)->text(), grid->item(r, 3)->text()});
+            return rows;
+        };
+        QMap<QString, QStringList> rows = compare();
+        QCOMPARE(rows.keys(), (QStringList{"billing_day", "billing_hour", "clock", "description", "display",
+                                           "peak_minutes", "penalty_seconds", "summer_time"}));
+        for (auto it = rows.cbegin(); it != rows.cend(); ++it)
+            QVERIFY2(it.value().at(2) == "совпадает", qPrintable(it.key() + ": " + it.value().join(" | ")));
+        QVERIFY(templates.comparisonDialog()->isVisible());
+
+        rig.server.updateState([](sim::MeterState &s) {
+            s.billingHour = 3;
+            s.displayMask = 0x01;
+            s.summerTime = false;
+        });
+        rows = compare();
+        QStringList differing;
+        for (auto it = rows.cbegin(); it != rows.cend(); ++it) {
+            if (it.value().at(2) != "совпадает")
+                differing << it.key();
+        }
+        QCOMPARE(differing, (QStringList{"billing_hour", "display", "summer_time"}));
+        QCOMPARE(rows.value("billing_hour"), (QStringList{"3", "17", "отличается"}));
     }
 };
 

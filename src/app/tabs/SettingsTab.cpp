@@ -67,6 +67,8 @@ SettingsTab::SettingsTab(QWidget *page, const TabServices &services)
 {
     const meter::MeterInfo &info = services.info;
     buildControls(page);
+    m_templates = new SettingsTemplateActions(*this, page, services);
+    static_cast<QGridLayout *>(page->layout())->addWidget(m_templates->panel(), 4, 0, 1, 3);
     m_owner.setValuesSource([this] { return values(); });
 
     connect(TimePicker, &QTimeEdit::timeChanged, this, [this] { TimePickerChange(TimePicker); });
@@ -186,7 +188,7 @@ void SettingsTab::buildControls(QWidget *page)
     layout->addWidget(integraBox, 2, 1, 1, 2);
     layout->addWidget(commentBox, 3, 1);
     layout->addWidget(numberBox, 3, 2);
-    layout->setRowStretch(4, 1);
+    layout->setRowStretch(5, 1); // row 4: the template buttons
 }
 
 void SettingsTab::setModes(bool production, bool master)
@@ -284,10 +286,16 @@ void SettingsTab::SpinEdit_NumberChange()
         SpinNewAddr->setValue(number % 100);
 }
 
-void SettingsTab::meterInfoReset()
+void SettingsTab::followClock()
 {
     m_timeEdited = false;
     m_dateEdited = false;
+    TimerDateTimer();
+}
+
+void SettingsTab::meterInfoReset()
+{
+    followClock();
     if (m_page->isVisible() && SpinEdit_Number->isEnabled())
         SpinEdit_Number->setFocus();
 }

@@ -5,6 +5,7 @@
 // one of them; the meter number can be typed only in master mode and only
 // while the meter has none.
 
+#include "app/tabs/SettingsTemplateActions.h"
 #include "app/tabs/TabServices.h"
 #include "meter/SettingsOwner.h"
 
@@ -41,6 +42,8 @@ public:
     void setClock(std::function<QDateTime()> now) { m_now = std::move(now); }
 
     meter::SettingsOwner &owner() { return m_owner; }
+    // The template buttons under the settings.
+    SettingsTemplateActions &templates() { return *m_templates; }
     // What the controls hold now.
     meter::SettingsValues values() const;
 
@@ -52,6 +55,8 @@ public:
     // The meter information was reset: both pickers follow the clock again,
     // and the number field takes the focus when it is open for input.
     void meterInfoReset();
+    // Both pickers follow the workstation clock again.
+    void followClock();
     // A serial number reply: the number field is open only for a meter without one.
     void meterNumberRead(quint32 number, bool isNew);
 
@@ -91,6 +96,7 @@ private:
     void TimePickerChange(QObject *picker);
 
     QWidget *m_page;
+    SettingsTemplateActions *m_templates = nullptr;
     meter::SettingsOwner m_owner;
     std::function<QString()> m_accessPassword;
     std::function<QDateTime()> m_now;
