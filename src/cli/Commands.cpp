@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include "app/SimulatedMeter.h"
 #include "cli/Progress.h"
 #include "cli/Session.h"
 #include "export/GridExport.h"
@@ -75,6 +76,9 @@ struct Options {
                                 QStringLiteral("The meter's access password for writes (default %1).")
                                     .arg(meter::defaultPasswordText()),
                                 QStringLiteral("N"), meter::defaultPasswordText()};
+    QCommandLineOption simulate{QStringLiteral("simulate"),
+                                QStringLiteral("Talk to the built-in simulated meter instead of a serial port "
+                                               "(where the program carries one).")};
     QCommandLineOption trace{QStringLiteral("trace"),
                              QStringLiteral("Write the protocol view (every byte sent and received) to standard error.")};
     QCommandLineOption json{QStringLiteral("json"), QStringLiteral("Print typed values as JSON.")};
@@ -96,7 +100,7 @@ struct Options {
                                    QStringLiteral("FILE")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
 
-    QList<QCommandLineOption> link() const { return {port, protocol, parity, baud, address, timeout, pause, password, trace}; }
+    QList<QCommandLineOption> link() const { return {port, protocol, parity, baud, address, timeout, pause, password, simulate, trace}; }
 };
 
 struct Command {
@@ -138,8 +142,10 @@ LinkOptions linkOptions(const QCommandLineParser &p, const Options &o)
 {
     LinkOptions link;
     link.port = p.value(o.port);
-    if (link.port.isEmpty())
-        throw UsageError{QStringLiteral("--port is needed: the meter's serial port")};
+    if (link.port.isEmpty() && !p.isSet(o.simulate))
+        throw UsageError{QStringLiteral("--port is needed: the meter's serial port (or --simulate)")};
+    if (!link.port.isEmpty() && p.isSet(o.simulate))
+        throw UsageError{QStringLiteral("--port and --simulate exclude each other")};
     link.protocol = choiceOption(p, o.protocol, protocolNames()) == 1 ? link::Protocol::Modbus : link::Protocol::Rs485;
     link.parityIndex = choiceOption(p, o.parity, parityNames());
     link.baudIndex = choiceOption(p, o.baud, meter::baudTexts());
@@ -549,7 +555,16 @@ int run(const QStringList &arguments)
         if (parser.positionalArguments().size() > 1 + command->words)
             throw UsageError{QStringLiteral("unexpected argument \"%1\"")
                                  .arg(parser.positionalArguments().value(1 + command->words))};
-        const LinkOptions link = linkOptions(parser, o);
+        LinkOptions link = linkOptions(parser, o);
+        std::unique_ptr<app::SimulatedMeter> simulated;
+        if (parser.isSet(o.simulate)) {
+            QString error;
+            simulated = app::startSimulatedMeter(&error);
+            if (!simulated)
+                throw UsageError{QStringLiteral("--simulate: not available: %1").arg(error)};
+            link.port = simulated->devicePath();
+            link.simulated = simulated.get();
+        }
         return command->run(parser, o, link);
     } catch (const UsageError &e) {
         err() << e.message << QStringLiteral("\n'kelvar517-cli %1 --help' lists the options.\n").arg(command->name);

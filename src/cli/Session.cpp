@@ -1,6 +1,7 @@
 #include "Session.h"
 
 #include "link/Catalogue.h"
+#include "app/SimulatedMeter.h"
 #include "link/Encoding.h"
 
 #include <QCoreApplication>
@@ -25,6 +26,9 @@ Session::Session(const LinkOptions &options, Progress &progress, QObject *parent
     m_engine.setAddress(options.address);
     m_engine.setTimeout(options.timeout);
     m_engine.setRequestPause(options.pause);
+    // The simulated meter answers on whatever link the options give.
+    if (options.simulated)
+        options.simulated->matchLinkParameters(m_engine);
     // Function 8 is shared: the checksum for the information, zone slots for the schedule.
     meter::registerMeterInfo(m_dispatcher, m_info, m_schedule.recordReplies());
     m_schedule.setOperationLog(&m_log);

@@ -21,6 +21,8 @@
 
 #include <functional>
 
+namespace kelvar::app { class SimulatedMeter; }
+
 namespace kelvar::cli {
 
 // Exit codes of the program.
@@ -40,6 +42,7 @@ struct LinkOptions {
     int timeout = link::ExchangeEngine::DefaultTimeout;
     int pause = link::DefaultRequestPause; // the pause between requests
     QString password = meter::defaultPasswordText(); // the access password
+    app::SimulatedMeter *simulated = nullptr; // the built-in simulated meter the port leads to, if any
 };
 
 class Session : public QObject

@@ -3,6 +3,7 @@
 // prints, its exit code and the meter's state afterwards are checked.
 
 #include "TestUtil.h"
+#include "app/SimulatedMeter.h"
 #include "../schedule/SampleSchedule.h"
 #include "cli/Progress.h"
 #include "common/TextFormat.h"
@@ -529,6 +530,28 @@ private slots:
         QCOMPARE(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"kept.tsc"});
     }
 
+    // The built-in simulated meter answers on whatever link the options
+    // give; a build without it says so and stops with exit code 3.
+    void simulate()
+    {
+        CliRig rig{link::Protocol::Rs485};
+        const Result r = rig.run({"info", "--json", "--simulate", "--protocol", "modbus", "--address", "42",
+                                  "--parity", "odd", "--pause", "0"});
+        if (!app::simulatedMeterAvailable()) {
+            QCOMPARE(r.code, 3);
+            QVERIFY2(r.err.contains("--simulate: not available"), qPrintable(r.err));
+            return;
+        }
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        const QJsonObject j = QJsonDocument::fromJson(r.out.toUtf8()).object();
+        QCOMPARE(j["number"].toInt(), 12345);
+        const QJsonObject l = j["link"].toObject();
+        QCOMPARE(l["address"].toInt(), 42);
+        QCOMPARE(l["protocol"].toString(), QStringLiteral("modbus"));
+        QCOMPARE(l["parity"].toString(), QStringLiteral("odd"));
+        QVERIFY(l["port"].toString().startsWith("/dev/"));
+    }
+
     void linkFailures()
     {
         CliRig rig{link::Protocol::Rs485, 9};
@@ -566,6 +589,7 @@ private slots:
         QTest::newRow("which journal") << QStringList{"journal", "hourly", "--port", "x", "--out", "-"} << 3 << "which journal";
         QTest::newRow("journal without out") << QStringList{"journal", "power", "--port", "x"} << 3 << "--out FILE";
         QTest::newRow("bad month") << QStringList{"journal", "daily", "--port", "x", "--month", "13", "--out", "-"} << 3 << "--month:";
+        QTest::newRow("port and simulate") << QStringList{"info", "--port", "x", "--simulate"} << 3 << "exclude";
         QTest::newRow("bad pause") << QStringList{"info", "--port", "x", "--pause", "51"} << 3 << "--pause:";
         QTest::newRow("pause in help") << QStringList{"schedule", "--help"} << 0 << "--pause <MS>";
         QTest::newRow("which schedule") << QStringList{"schedule", "erase", "--port", "x"} << 3 << "schedule read";
