@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QSpinBox>
 
 namespace kelvar::app {
 
@@ -37,7 +36,7 @@ ProductionBench::ProductionBench(const Parts &parts, QObject *parent)
 
     // The scanner fills the number field even while it is read-only or
     // disabled; the field's own change handling follows.
-    connect(m_scanner.get(), &scanner::ScannerPort::codeScanned, parts.SpinEdit_Number, &QSpinBox::setValue);
+    connect(m_scanner.get(), &scanner::ScannerPort::codeScanned, this, [this](int code) { m_parts.showScanned(code); });
     connect(m_scanner.get(), &scanner::ScannerPort::openFailed, this, [this](const QString &error) {
         show(db::ProductionSession::Icon::Error, QStringLiteral("Ошибка"), error);
     });
@@ -76,7 +75,7 @@ bool ProductionBench::FormActivate()
 
 void ProductionBench::ActionFixDbExecute()
 {
-    const auto number = static_cast<quint32>(m_parts.SpinEdit_Number->value());
+    const quint32 number = m_parts.values().number;
     const auto result = m_session.ActionFixDbExecute(number, db::MeterSnapshot::of(m_parts.info));
     // Green only for a record that was written: the indicator then hides and
     // the meter information is read afresh.

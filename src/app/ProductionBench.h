@@ -20,7 +20,6 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
-class QSpinBox;
 
 namespace kelvar::db { class ClockSetter; }
 namespace kelvar::link { class ExchangeEngine; }
@@ -37,8 +36,8 @@ public:
         link::ExchangeEngine &engine;
         meter::MeterInfo &info;
         meter::SettingsOwner &settings;
-        std::function<meter::SettingsValues()> values;   // the settings tab as shown
-        QSpinBox *SpinEdit_Number;                        // the scanner sets it
+        std::function<meter::SettingsValues()> values;   // the settings tab as shown (the meter number included)
+        std::function<void(int)> showScanned;             // a scanned code into the settings tab's number field
         QComboBox *ComboScaner;
         QCheckBox *CheckScaner;
         QAction *ActionFixDb;

@@ -31,6 +31,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
+#include <QSpinBox>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -335,7 +336,8 @@ void TFormMain::composeProduction(const StartOptions &options)
 {
     SettingsTab &settings = *m_settingsTab;
     m_production = new ProductionBench({*m_engine, *m_info, settings.owner(), [&settings] { return settings.values(); },
-                                        settings.SpinEdit_Number, m_panel->ComboScaner, m_panel->CheckScaner,
+                                        [&settings](int code) { settings.SpinEdit_Number->setValue(code); },
+                                        m_panel->ComboScaner, m_panel->CheckScaner,
                                         m_actions.ActionFixDb, options.clock,
                                         [this] {
                                             // Green for 2 s, then the meter is read afresh.
