@@ -94,14 +94,21 @@ ConnectionPanel::ConnectionPanel(link::ExchangeEngine &engine, QWidget *parent)
     layout->addWidget(caption(QStringLiteral("Таймаут :"), SpinTimer, this), 0, 7);
     layout->addWidget(SpinTimer, 0, 8);
     layout->addWidget(new QLabel(QStringLiteral("мсек"), this), 0, 9);
-    layout->addWidget(caption(QStringLiteral("Пауза между запросами, мсек"), SpinPause, this), 0, 10);
-    layout->addWidget(SpinPause, 0, 11);
-    layout->addWidget(LabelParity, 1, 0, 1, 2);
-    layout->addWidget(ComboParity, 1, 2);
-    layout->addWidget(caption(QStringLiteral("Пароль для доступа : "), LabeledPass2, this), 1, 3, 1, 3);
-    layout->addWidget(LabeledPass2, 1, 6);
-    layout->addWidget(PanelScaner, 1, 7, 1, 6, Qt::AlignRight);
-    layout->setColumnStretch(12, 1);
+    layout->setColumnStretch(10, 1);
+    // The second row is a line of its own: the pause caption is too long for
+    // the first row at the window's fixed width, and the scanner panel shares
+    // the second row's right end with it in production mode.
+    auto *second = new QHBoxLayout;
+    second->setSpacing(4);
+    second->addWidget(LabelParity);
+    second->addWidget(ComboParity);
+    second->addWidget(caption(QStringLiteral("Пароль для доступа : "), LabeledPass2, this));
+    second->addWidget(LabeledPass2);
+    second->addStretch(1);
+    second->addWidget(caption(QStringLiteral("Пауза между запросами, мсек"), SpinPause, this));
+    second->addWidget(SpinPause);
+    second->addWidget(PanelScaner);
+    layout->addLayout(second, 1, 0, 1, 11);
 
     // The radio menus of the port and the speed.
     NPort = new QMenu(QStringLiteral("&Порт"), this);

@@ -359,6 +359,27 @@ private slots:
         QCOMPARE(!rig.find<QWidget>("PanelScaner")->isHidden(), production);
         QCOMPARE(!rig.find<QWidget>("EditDelta")->isHidden() && !rig.find<QWidget>("EditDelta")->parentWidget()->isHidden(),
                  production);
+
+        // The connection panel's texts show whole in both protocol types,
+        // the scanner panel included: no caption narrower than its text, no
+        // two controls on top of each other.
+        auto *panel = rig.find<QWidget>("PanelConnect");
+        form.show();
+        for (int protocol : {0, 1}) {
+            rig.find<QComboBox>("ComboMode")->setCurrentIndex(protocol);
+            QCoreApplication::processEvents();
+            QList<QRect> taken;
+            for (QWidget *w : panel->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+                if (!w->isVisible() || qobject_cast<QMenu *>(w))
+                    continue;
+                if (auto *label = qobject_cast<QLabel *>(w))
+                    QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+                QVERIFY2(panel->rect().contains(w->geometry()), qPrintable(w->objectName()));
+                for (const QRect &other : std::as_const(taken))
+                    QVERIFY2(!other.intersects(w->geometry()), qPrintable(w->objectName()));
+                taken << w->geometry();
+            }
+        }
     }
 
     void portAndSpeedInStep()
