@@ -49,6 +49,18 @@ QByteArray cp1251(const QString &text)
     return encode(text);
 }
 
+// Every tick on, and values the test templates do not hold; the clock set by hand.
+void fillEverything(FormRig &rig, app::SettingsTab &tab)
+{
+    for (QCheckBox *box : rig.find<QGroupBox>("GroupTask")->findChildren<QCheckBox *>())
+        box->setChecked(true);
+    tab.SpinDay->setValue(9);
+    tab.SpinIntegra->setValue(44);
+    tab.EditComment->setText(QStringLiteral("прежнее"));
+    tab.ComboNewBaud->setCurrentIndex(3);
+    tab.TimePicker->setTime(QTime(1, 2, 3));
+}
+
 // A window connected to the simulated meter, with the programming pages at hand.
 struct MeterRig : FormRig {
     sim::MeterServer server;
@@ -528,14 +540,7 @@ private slots:
         QFETCH(QStringList, ticked);
         FormRig rig;
         app::SettingsTab &tab = rig.open().settingsTab();
-        // Every tick on, and values the templates do not hold; the clock set by hand.
-        for (QCheckBox *box : rig.find<QGroupBox>("GroupTask")->findChildren<QCheckBox *>())
-            box->setChecked(true);
-        tab.SpinDay->setValue(9);
-        tab.SpinIntegra->setValue(44);
-        tab.EditComment->setText(QStringLiteral("прежнее"));
-        tab.ComboNewBaud->setCurrentIndex(3);
-        tab.TimePicker->setTime(QTime(1, 2, 3));
+        fillEverything(rig, tab);
 
         app::SettingsTemplateActions &templates = tab.templates();
         QString next = rig.startDir.filePath("in.ini");
@@ -578,11 +583,7 @@ private slots:
         QFETCH(QString, message);
         FormRig rig;
         app::SettingsTab &tab = rig.open().settingsTab();
-        for (QCheckBox *box : rig.find<QGroupBox>("GroupTask")->findChildren<QCheckBox *>())
-            box->setChecked(true);
-        tab.SpinDay->setValue(9);
-        tab.SpinIntegra->setValue(44);
-        tab.TimePicker->setTime(QTime(1, 2, 3));
+        fillEverything(rig, tab);
         app::SettingsTemplateActions &templates = tab.templates();
         const QString before = meter::serialiseTemplate(templates.currentTemplate());
 
