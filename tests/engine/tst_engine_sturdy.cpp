@@ -1,9 +1,10 @@
 // The engine's pacing and its behaviour on a bad line, over a real
 // pseudo-terminal against the simulated meter: the request pause and the
-// silent interval as the meter sees them, the bounded resends after error 3,
+// silent interval the engine leaves on the line, the bounded resends after error 3,
 // the statistics against the meter's own counts, and a lost adapter.
 
 #include "EngineTest.h"
+#include "ForwardingChannel.h"
 #include "link/Catalogue.h"
 #include "link/ExchangeEngine.h"
 #include "link/QSerialPortChannel.h"
@@ -13,7 +14,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QMutex>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -31,17 +31,65 @@ namespace {
 constexpr int Timeout = 300;
 constexpr int Patience = 20000;
 
-// One chunk on the meter's side of the line, with the time it was read or
-// written (microseconds on one clock).
-struct Chunk {
-    qint64 us;
-    bool fromProgram;
-    QByteArray bytes;
+// The engine's side of the line: the quiet time before each request, from
+// the last bytes the engine took in to the first byte of the request (the
+// "Rs-485" address byte). Both are noted on the engine's thread in the order
+// the engine acted, so the figure is the engine's own however late a busy
+// machine runs the simulated meter's thread.
+class LineChannel : public kelvar::bench::ForwardingChannel
+{
+public:
+    LineChannel(SerialChannel &inner, Protocol protocol)
+        : ForwardingChannel(inner)
+        , m_addressFirst(protocol == Protocol::Rs485)
+    {
+        m_clock.start();
+        connect(&m_inner, &SerialChannel::bytesArrived, this, [this] {
+            m_arriving = true;
+            emit bytesArrived();
+            m_arriving = false;
+        });
+    }
+    QList<qint64> gapsBeforeRequests; // microseconds
+
+    QByteArray readAll() override
+    {
+        const QByteArray bytes = m_inner.readAll();
+        // Bytes found only when the engine clears the port before sending
+        // are discarded by it, not waited on.
+        if (!bytes.isEmpty() && m_arriving)
+            m_lastInUs = m_clock.nsecsElapsed() / 1000;
+        return bytes;
+    }
+    bool writeByte(quint8 byte) override
+    {
+        if (m_addressFirst)
+            requestStarts();
+        return m_inner.writeByte(byte);
+    }
+    bool write(const QByteArray &bytes) override
+    {
+        if (!m_addressFirst)
+            requestStarts();
+        return m_inner.write(bytes);
+    }
+
+private:
+    void requestStarts()
+    {
+        if (m_lastInUs >= 0)
+            gapsBeforeRequests << m_clock.nsecsElapsed() / 1000 - m_lastInUs;
+    }
+    bool m_addressFirst;
+    bool m_arriving = false;
+    qint64 m_lastInUs = -1;
+    QElapsedTimer m_clock;
 };
 
 struct Rig {
     MeterServer meter;
-    QSerialPortChannel channel;
+    QSerialPortChannel port;
+    LineChannel channel;
     ExchangeEngine engine{&channel};
     ResponseDispatcher dispatcher{engine};
     QStringList lines;
@@ -49,24 +97,13 @@ struct Rig {
     // Run with every accepted response (after it was counted).
     std::function<void(const QByteArray &request)> onAccepted;
 
-    QMutex chunkMutex;
-    QList<Chunk> chunks;
-    QElapsedTimer clock;
-
     Rig(Protocol protocol, int baudIndex = 0)
+        : channel(port, protocol)
     {
         meter.updateState([&](MeterState &s) {
             s.address = 1;
             s.protocol = protocol;
             s.baudIndex = baudIndex;
-        });
-        clock.start();
-        meter.setTrace([this](const QString &line) {
-            const qint64 us = clock.nsecsElapsed() / 1000;
-            // "hh:mm:ss.zzz <- 05 00" / "hh:mm:ss.zzz -> 00"
-            const QStringList parts = line.split(' ');
-            QMutexLocker lock(&chunkMutex);
-            chunks.append({us, parts.value(1) == "<-", QByteArray::fromHex(parts.mid(2).join("").toLatin1())});
         });
         QString error;
         if (!meter.start(&error))
@@ -94,28 +131,6 @@ struct Rig {
         for (const QByteArray &frame : meter.receivedRequests())
             codes << quint8(frame[0]);
         return codes;
-    }
-    // The quiet time before each request, from the end of the meter's last
-    // reply to the first byte of the request (the "Rs-485" address echo is
-    // part of the exchange, not a reply).
-    QList<qint64> gapsBeforeRequests()
-    {
-        QMutexLocker lock(&chunkMutex);
-        QList<qint64> gaps;
-        qint64 replyEnd = -1;
-        bool inRequest = false;
-        for (const Chunk &c : std::as_const(chunks)) {
-            const bool echo = !c.fromProgram && c.bytes == QByteArray(1, char(1)) && engine.protocol() == Protocol::Rs485;
-            if (!c.fromProgram && !echo) {
-                replyEnd = c.us;
-                inRequest = false;
-            } else if (c.fromProgram && !inRequest) {
-                if (replyEnd >= 0)
-                    gaps << c.us - replyEnd;
-                inRequest = true;
-            }
-        }
-        return gaps;
     }
 };
 
@@ -160,7 +175,7 @@ private slots:
         QVERIFY(kelvar::test::waitForSignals(accepted, expected.size(), Patience));
         rig.engine.ActionDisconnectExecute();
         QCOMPARE(rig.meterCodes().mid(0, expected.size()), expected);
-        const QList<qint64> gaps = rig.gapsBeforeRequests();
+        const QList<qint64> gaps = rig.channel.gapsBeforeRequests;
         QVERIFY(gaps.size() >= expected.size() - 2);
         const qint64 shortest = *std::min_element(gaps.begin(), gaps.end());
         QVERIFY2(shortest >= minGapUs, qPrintable(QStringLiteral("shortest gap %1 us").arg(shortest)));
