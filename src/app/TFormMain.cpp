@@ -534,6 +534,16 @@ void TFormMain::changeEvent(QEvent *event)
         FormActivate();
 }
 
+void TFormMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // A window manager need not activate a new window (focus-stealing
+    // prevention, kiosk sessions, remote displays): the first showing checks
+    // too, once the window is on screen, unless an activation came first.
+    if (!m_activated)
+        QMetaObject::invokeMethod(this, [this] { if (!m_activated) FormActivate(); }, Qt::QueuedConnection);
+}
+
 void TFormMain::noteActiveWindow(QWindow *window)
 {
     if (!window || window == windowHandle())

@@ -144,9 +144,9 @@ public:
     ScheduleActions &scheduleActions() { return *m_scheduleActions; }
     ProductionBench *productionBench() { return m_production; } // production mode only
 
-    // The window became the program's active window: in production mode the
-    // start-up check, again whenever another window of the program (not a
-    // message box) was active in between.
+    // The window was first shown or became the program's active window: in
+    // production mode the start-up check, again whenever another window of the
+    // program (not a message box) was active in between.
     void FormActivate();
 
     // Every message box of the window goes through here (tests replace it).
@@ -162,6 +162,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void FormCreate(const StartOptions &options);
