@@ -12,7 +12,8 @@ add_test(NAME test_db_server_stop
   COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/test-db-server.sh stop ${KELVAR_TEST_DB_DIR})
 set_tests_properties(test_db_server_start PROPERTIES FIXTURES_SETUP ProductionDb TIMEOUT 900)
 set_tests_properties(test_db_server_stop PROPERTIES FIXTURES_CLEANUP ProductionDb)
-set(KELVAR_TEST_DB_ENV "ODBCSYSINI=${KELVAR_TEST_DB_DIR}" "ODBCINI=${KELVAR_TEST_DB_DIR}/odbc.ini")
+set(KELVAR_TEST_DB_ENV "ODBCSYSINI=${KELVAR_TEST_DB_DIR}" "ODBCINI=${KELVAR_TEST_DB_DIR}/odbc.ini"
+  "KELVAR_TEST_DB_SCRIPT=${CMAKE_SOURCE_DIR}/scripts/test-db-server.sh")
 
 # kelvar_add_db_test(<name> <kelvar_add_test arguments...>): a test on the test database.
 function(kelvar_add_db_test name)

@@ -3,6 +3,8 @@
 #
 #   scripts/test-db-server.sh start DIR   start it and write DIR/odbc.ini
 #   scripts/test-db-server.sh stop DIR    stop it and delete its data
+#   scripts/test-db-server.sh restart DIR restart it (fast: open sessions are
+#                                         cut off), same port, data kept
 #
 # The server listens on 127.0.0.1 only, on a free port, with its data in a
 # fresh folder under /tmp. PostgreSQL refuses to run as root, so a root caller
@@ -20,7 +22,7 @@ set -euo pipefail
 action="${1:-}"
 dir="${2:-}"
 if [ -z "$action" ] || [ -z "$dir" ]; then
-  echo "usage: $0 start|stop DIR" >&2
+  echo "usage: $0 start|stop|restart DIR" >&2
   exit 2
 fi
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -56,6 +58,13 @@ case "$action" in
 stop)
   stop_server
   echo "test database stopped"
+  exit 0
+  ;;
+restart)
+  # shellcheck disable=SC1090
+  . "$state"
+  as_owner "$bin/pg_ctl" -D "$data" -l "$data/server.log" -m fast -w -t 60 restart >/dev/null
+  echo "test database restarted"
   exit 0
   ;;
 start) ;;

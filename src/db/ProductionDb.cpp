@@ -73,8 +73,16 @@ bool ProductionDb::isOpen() const
 bool ProductionDb::ensureOpen()
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (db.isOpen())
-        return true;
+    if (db.isOpen()) {
+        // A connection stays open between calls, and the server may have
+        // been restarted since: a handle that no longer answers is replaced
+        // before the call's own statements run, so that a write never meets
+        // a dead connection it could have avoided.
+        QSqlQuery ping(db);
+        if (ping.exec(QStringLiteral("SELECT 1")))
+            return true;
+        db.close();
+    }
     if (db.open())
         return true;
     m_error = db.lastError().text();

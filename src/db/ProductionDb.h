@@ -5,8 +5,10 @@
 // server's clock, and the insertion of a recorded operation.
 //
 // Every call is synchronous. The connection opens with the first query and
-// stays open; a failed query closes it, so the next call connects afresh (a
-// server that was down at start is used once it is back). Login and
+// stays open; each call first checks that it still answers and connects
+// afresh when it does not (a server restarted between two calls costs no
+// error), and a failed query closes it (a server that was down at start is
+// used once it is back). Login and
 // connection time-outs of LoginTimeoutSeconds bound how long a call waits for
 // a server that cannot be reached. Values only ever reach the server as bound
 // parameters.

@@ -7,6 +7,7 @@
 
 #include "platform/Platform.h"
 
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -39,6 +40,26 @@ struct DbFixture {
 
     static QSqlDatabase db() { return QSqlDatabase::database(QLatin1String(Connection)); }
 
+    // Restarts the server (its sessions are cut off, its data kept); any thread.
+    static bool restartServer()
+    {
+        QProcess script;
+        script.start(QStringLiteral("bash"), {qEnvironmentVariable("KELVAR_TEST_DB_SCRIPT"), QStringLiteral("restart"),
+                                              qEnvironmentVariable("ODBCSYSINI")});
+        if (!script.waitForFinished(90000) || script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0) {
+            qWarning() << "restart failed:" << script.readAllStandardError();
+            return false;
+        }
+        return true;
+    }
+    // The fixture's own connection after a restart.
+    static bool reopen()
+    {
+        QSqlDatabase fixture = db();
+        fixture.close();
+        return fixture.open();
+    }
+
     // Runs statements; false (with a warning) when one fails.
     static bool exec(const QStringList &statements)
     {
@@ -57,6 +78,7 @@ struct DbFixture {
     static bool reset()
     {
         return exec({QStringLiteral("DROP TRIGGER IF EXISTS refuse_marked ON set_kelvar"),
+                     QStringLiteral("DROP TRIGGER IF EXISTS slow_marked ON set_kelvar"),
                      QStringLiteral("DELETE FROM set_kelvar"), QStringLiteral("DELETE FROM operation"),
                      QStringLiteral("DELETE FROM plant"), QStringLiteral("DELETE FROM operator"),
                      QStringLiteral("DELETE FROM computer")})

@@ -13,6 +13,10 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QThread>
+
+#include <atomic>
+#include <thread>
 
 using namespace kelvar;
 using test::DbFixture;
@@ -325,6 +329,70 @@ private slots:
         rig.messages.clear();
         QCOMPARE(rig.session.ActionFixDbExecute(4711, shownMeter()), Session::Record::Recorded);
         QVERIFY(rig.messages.isEmpty());
+        QCOMPARE(DbFixture::count("operation"), 1);
+        QCOMPARE(DbFixture::count("set_kelvar"), 1);
+    }
+
+    // The server is restarted between two records: the second goes through
+    // on a new connection, and the operator sees no message.
+    void serverRestartedBetweenRecords()
+    {
+        Rig rig;
+        QCOMPARE(rig.session.FormActivate(), Session::Check::Passed);
+        QCOMPARE(rig.session.ActionFixDbExecute(4711, shownMeter()), Session::Record::Recorded);
+        QVERIFY(DbFixture::restartServer());
+        QVERIFY(DbFixture::reopen());
+        QCOMPARE(rig.session.ActionFixDbExecute(4711, shownMeter()), Session::Record::Recorded);
+        QCOMPARE(rig.messages, QList<QStringList>());
+        QCOMPARE(DbFixture::count("operation"), 2);
+        QCOMPARE(DbFixture::count("set_kelvar"), 2);
+    }
+
+    // The server goes away while a record's transaction is open (its detail
+    // row waits in a trigger): that record is reported failed with one
+    // message, neither of its rows stays, and the next record goes through.
+    void serverGoneInTransaction()
+    {
+        QVERIFY(DbFixture::exec(
+            {"CREATE OR REPLACE FUNCTION slow_marked() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+             "IF (SELECT number FROM electrometer e JOIN operation o USING (electro_id) "
+             "WHERE o.operation_id = NEW.operation_id) = 131071 THEN PERFORM pg_sleep(60); END IF; "
+             "RETURN NEW; END $$",
+             "CREATE TRIGGER slow_marked BEFORE INSERT ON set_kelvar FOR EACH ROW EXECUTE FUNCTION slow_marked()"}));
+        Rig rig;
+        QCOMPARE(rig.session.FormActivate(), Session::Check::Passed);
+        // Once the record waits in the trigger, the server is restarted.
+        std::atomic<bool> restarted = false;
+        std::thread restarter([&restarted] {
+            {
+                QSqlDatabase watcher = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), QStringLiteral("watcher"));
+                watcher.setDatabaseName(QStringLiteral("electrometer"));
+                watcher.open();
+                QElapsedTimer waited;
+                waited.start();
+                while (watcher.isOpen() && waited.elapsed() < 30000) {
+                    QSqlQuery q(watcher);
+                    if (q.exec("SELECT count(*) FROM pg_stat_activity WHERE wait_event = 'PgSleep'") && q.next()
+                        && q.value(0).toInt() > 0)
+                        break;
+                    QThread::msleep(20);
+                }
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("watcher"));
+            restarted = DbFixture::restartServer();
+        });
+        const Session::Record result = rig.session.ActionFixDbExecute(131071, shownMeter());
+        restarter.join();
+        QVERIFY(restarted);
+        QCOMPARE(result, Session::Record::Failed);
+        QCOMPARE(rig.messages.size(), 1);
+        QVERIFY(DbFixture::reopen());
+        QCOMPARE(DbFixture::count("operation"), 0);
+        QCOMPARE(DbFixture::count("set_kelvar"), 0);
+
+        rig.messages.clear();
+        QCOMPARE(rig.session.ActionFixDbExecute(4711, shownMeter()), Session::Record::Recorded);
+        QCOMPARE(rig.messages, QList<QStringList>());
         QCOMPARE(DbFixture::count("operation"), 1);
         QCOMPARE(DbFixture::count("set_kelvar"), 1);
     }
