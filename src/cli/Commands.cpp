@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "app/SimulatedMeter.h"
+#include "cli/Password.h"
 #include "cli/Progress.h"
 #include "cli/Session.h"
 #include "export/GridExport.h"
@@ -73,14 +74,22 @@ struct Options {
                                  .arg(link::DefaultRequestPause),
                              QStringLiteral("MS"), QString::number(link::DefaultRequestPause)};
     QCommandLineOption password{QStringLiteral("password"),
-                                QStringLiteral("The meter's access password for writes (default %1).")
-                                    .arg(meter::defaultPasswordText()),
+                                QStringLiteral("The meter's access password for writes (default %1). Every user of "
+                                               "the machine can read it in the process list: prefer "
+                                               "--password-file or the environment variable %2. A write given "
+                                               "none of them asks on the terminal.")
+                                    .arg(meter::defaultPasswordText(), QLatin1String(PasswordVariable)),
                                 QStringLiteral("N"), meter::defaultPasswordText()};
+    QCommandLineOption passwordFile{QStringLiteral("password-file"),
+                                    QStringLiteral("Read the access password from the first line of FILE."),
+                                    QStringLiteral("FILE")};
     QCommandLineOption simulate{QStringLiteral("simulate"),
                                 QStringLiteral("Talk to the built-in simulated meter instead of a serial port "
                                                "(where the program carries one).")};
     QCommandLineOption trace{QStringLiteral("trace"),
-                             QStringLiteral("Write the protocol view (every byte sent and received) to standard error.")};
+                             QStringLiteral("Write the protocol view (every byte sent and received) to standard "
+                                            "error. It shows the access password as sent: only here, where "
+                                            "it is asked for.")};
     QCommandLineOption json{QStringLiteral("json"), QStringLiteral("Print typed values as JSON.")};
     QCommandLineOption templateFile{QStringLiteral("template"), QStringLiteral("The settings template (INI)."),
                                     QStringLiteral("FILE")};
@@ -100,7 +109,10 @@ struct Options {
                                    QStringLiteral("FILE")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
 
-    QList<QCommandLineOption> link() const { return {port, protocol, parity, baud, address, timeout, pause, password, simulate, trace}; }
+    QList<QCommandLineOption> link() const
+    {
+        return {port, protocol, parity, baud, address, timeout, pause, password, passwordFile, simulate, trace};
+    }
 };
 
 struct Command {
@@ -153,7 +165,52 @@ LinkOptions linkOptions(const QCommandLineParser &p, const Options &o)
     link.timeout = integerOption(p, o.timeout, 200, 30000);
     link.pause = integerOption(p, o.pause, link::MinRequestPause, link::MaxRequestPause);
     link.password = p.value(o.password);
+    if (p.isSet(o.password) && p.isSet(o.passwordFile))
+        throw UsageError{QStringLiteral("--password and --password-file exclude each other")};
     return link;
+}
+
+void warnReadable(const QString &path, const QString &what)
+{
+    if (readableByOthers(path))
+        err() << QStringLiteral("warning: %1 holds %2 and other users of this machine can read it "
+                                "(chmod 600 \"%1\")")
+                     .arg(path, what)
+              << Qt::endl;
+}
+
+// Whether the command writes to the meter (and so sends the access password).
+bool writesToMeter(const QCommandLineParser &p)
+{
+    const QStringList words = p.positionalArguments();
+    return words.value(0) == QStringLiteral("write")
+        || (words.value(0) == QStringLiteral("schedule") && words.value(1) == QStringLiteral("write"));
+}
+
+// The access password from the first source given: --password, --password-file,
+// the environment; else a write on a terminal asks for it; else the default.
+QString accessPassword(const QCommandLineParser &p, const Options &o)
+{
+    if (p.isSet(o.password))
+        return p.value(o.password);
+    if (p.isSet(o.passwordFile)) {
+        const QString path = p.value(o.passwordFile);
+        QString error;
+        const std::optional<QString> fromFile = readPasswordFile(path, &error);
+        if (!fromFile)
+            throw UsageError{error};
+        warnReadable(path, QStringLiteral("the access password"));
+        return *fromFile;
+    }
+    if (qEnvironmentVariableIsSet(PasswordVariable))
+        return qEnvironmentVariable(PasswordVariable);
+    if (writesToMeter(p)) {
+        const std::optional<QString> typed = askOnTerminal(
+            QStringLiteral("Access password (Enter: %1): ").arg(meter::defaultPasswordText()));
+        if (typed && !typed->isEmpty())
+            return *typed;
+    }
+    return meter::defaultPasswordText();
 }
 
 meter::SettingsTemplate templateOption(const QCommandLineParser &p, const Options &o)
@@ -224,6 +281,8 @@ int printComparison(const QList<meter::ComparisonRow> &rows)
 int writeCommand(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
 {
     const meter::SettingsTemplate tpl = templateOption(p, o);
+    if (tpl.values.writePassword)
+        warnReadable(p.value(o.templateFile), QStringLiteral("a new access password"));
     Run run(p, o, link);
     if (const int result = run.connectAndRead())
         return run.fail(result);
@@ -521,43 +580,89 @@ QString comparisonText(const QList<meter::ComparisonRow> &rows)
     return text;
 }
 
+namespace {
+
+// The arguments taken apart: the command named (none: unknown or missing),
+// its parser, help asked for, the link options.
+struct Parsed {
+    QString name;
+    const Command *command = nullptr;
+    QCommandLineParser parser;
+    bool help = false;
+    LinkOptions link;
+};
+
+// Fills `parsed` from the arguments; a bad argument of a known command throws UsageError.
+void parse(const QStringList &arguments, const Options &o, Parsed &parsed)
+{
+    parsed.name = findCommand(arguments, o);
+    for (const Command &c : commands(o)) {
+        if (c.name == parsed.name)
+            parsed.command = &c;
+    }
+    parsed.help = arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"));
+    if (!parsed.command)
+        return;
+    const Command &command = *parsed.command;
+    QCommandLineParser &parser = parsed.parser;
+    parser.setApplicationDescription(command.description);
+    parser.addOption(o.help);
+    parser.addOptions(o.link());
+    parser.addOptions(command.options);
+    // The usage line ends with the command's synopsis.
+    parser.addPositionalArgument(command.name, command.description, command.synopsis);
+    if (!parser.parse(arguments))
+        throw UsageError{parser.errorText()};
+    parsed.help = parser.isSet(o.help);
+    if (parsed.help)
+        return;
+    if (parser.positionalArguments().size() > 1 + command.words)
+        throw UsageError{QStringLiteral("unexpected argument \"%1\"")
+                             .arg(parser.positionalArguments().value(1 + command.words))};
+    parsed.link = linkOptions(parser, o);
+}
+
+} // namespace
+
+ParsedArguments parseArguments(const QStringList &arguments)
+{
+    const Options o;
+    Parsed parsed;
+    ParsedArguments result;
+    try {
+        parse(arguments, o, parsed);
+    } catch (const UsageError &e) {
+        result.usageError = e.message;
+    }
+    result.command = parsed.command ? parsed.name : QString();
+    result.help = parsed.help;
+    result.link = parsed.link;
+    if (!parsed.command && result.usageError.isEmpty() && !(parsed.help && parsed.name.isEmpty()))
+        result.usageError = parsed.name.isEmpty() ? QStringLiteral("no command") : QStringLiteral("unknown command");
+    return result;
+}
+
 int run(const QStringList &arguments)
 {
     const Options o;
-    const QString name = findCommand(arguments, o);
-    const Command *command = nullptr;
-    for (const Command &c : commands(o)) {
-        if (c.name == name)
-            command = &c;
-    }
-    if (!command) {
-        const bool help = arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"));
-        if (!name.isEmpty())
-            err() << QStringLiteral("unknown command \"%1\"\n\n").arg(name);
-        (help && name.isEmpty() ? out() : err()) << generalHelp(o);
-        return help && name.isEmpty() ? ExitOk : ExitUsage;
-    }
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(command->description);
-    parser.addOption(o.help);
-    parser.addOptions(o.link());
-    parser.addOptions(command->options);
-    parser.addPositionalArgument(command->name, command->description, command->synopsis);
+    Parsed parsed;
     try {
-        if (!parser.parse(arguments))
-            throw UsageError{parser.errorText()};
-        if (parser.isSet(o.help)) {
-            out() << parser.helpText().replace(QStringLiteral("[options]"), QStringLiteral("[options] ") + command->synopsis)
-                  << QLatin1Char('\n') << exitCodesText();
+        parse(arguments, o, parsed);
+        if (!parsed.command) {
+            const bool general = parsed.help && parsed.name.isEmpty();
+            if (!parsed.name.isEmpty())
+                err() << QStringLiteral("unknown command \"%1\"\n\n").arg(parsed.name);
+            (general ? out() : err()) << generalHelp(o);
+            return general ? ExitOk : ExitUsage;
+        }
+        if (parsed.help) {
+            out() << parsed.parser.helpText() << QLatin1Char('\n') << exitCodesText();
             return ExitOk;
         }
-        if (parser.positionalArguments().size() > 1 + command->words)
-            throw UsageError{QStringLiteral("unexpected argument \"%1\"")
-                                 .arg(parser.positionalArguments().value(1 + command->words))};
-        LinkOptions link = linkOptions(parser, o);
+        LinkOptions link = parsed.link;
+        link.password = accessPassword(parsed.parser, o);
         std::unique_ptr<app::SimulatedMeter> simulated;
-        if (parser.isSet(o.simulate)) {
+        if (parsed.parser.isSet(o.simulate)) {
             QString error;
             simulated = app::startSimulatedMeter(&error);
             if (!simulated)
@@ -565,9 +670,9 @@ int run(const QStringList &arguments)
             link.port = simulated->devicePath();
             link.simulated = simulated.get();
         }
-        return command->run(parser, o, link);
+        return parsed.command->run(parsed.parser, o, link);
     } catch (const UsageError &e) {
-        err() << e.message << QStringLiteral("\n'kelvar517-cli %1 --help' lists the options.\n").arg(command->name);
+        err() << e.message << QStringLiteral("\n'kelvar517-cli %1 --help' lists the options.\n").arg(parsed.name);
         return ExitUsage;
     }
 }

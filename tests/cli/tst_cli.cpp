@@ -29,6 +29,7 @@ struct Result {
     int code = -1;
     QString out;
     QString err;
+    QByteArray arguments; // the process's arguments as the system lists them
 };
 
 const char *const EverySetting = "protocol = %1\n"
@@ -85,8 +86,14 @@ public:
     {
         QProcess p;
         p.setWorkingDirectory(dir.path());
+        p.setProcessEnvironment(env);
         p.start(QStringLiteral(KELVAR_CLI_PATH), args);
         Result r;
+        if (p.waitForStarted()) {
+            QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(p.processId()));
+            if (cmdline.open(QIODevice::ReadOnly))
+                r.arguments = cmdline.readAll();
+        }
         if (!p.waitForFinished(120000)) {
             p.kill();
             p.waitForFinished();
@@ -116,6 +123,7 @@ public:
 
     sim::MeterServer server;
     QTemporaryDir dir;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
 };
 
 // "key: state" lines of a comparison, as a map.
@@ -231,6 +239,7 @@ private slots:
         CliRig rig{link::Protocol(protocol)};
         QVERIFY(rig.start());
         const QString tpl = rig.writeFile("t.ini", QString::fromUtf8(EverySetting).arg(protocol ? "rs485" : "modbus"));
+        QFile::setPermissions(tpl, QFile::ReadOwner | QFile::WriteOwner); // it sets a new password
 
         const Result r = rig.run(QStringList{"write", "--template", tpl} + rig.link());
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
@@ -266,6 +275,40 @@ private slots:
         const Result again = rig.run(QStringList{"compare", "--template", tpl} + rig.link());
         QVERIFY2(again.code == 0, qPrintable(again.out + again.err));
         QCOMPARE(comparison(again.out), comparison(r.out));
+    }
+
+    // The access password from the environment or from a file reaches the
+    // meter and is no argument of the process; a template that sets a new
+    // password and that other users can read is warned about before the write.
+    void passwordSources_data()
+    {
+        QTest::addColumn<bool>("fromFile");
+        QTest::newRow("environment") << false;
+        QTest::newRow("file") << true;
+    }
+    void passwordSources()
+    {
+        QFETCH(bool, fromFile);
+        CliRig rig{link::Protocol::Rs485};
+        rig.server.updateState([](sim::MeterState &s) { s.password = 4711; });
+        QVERIFY(rig.start());
+        const QString tpl = rig.writeFile("t.ini", "billing_day = 5\nbilling_hour = 6\npassword = 5151\n");
+        QFile::setPermissions(tpl, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        QStringList args = QStringList{"write", "--template", tpl} + rig.link();
+        if (fromFile) {
+            const QString file = rig.writeFile("pw", "4711\n");
+            QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner));
+            args << "--password-file" << file;
+        } else {
+            rig.env.insert("KELVAR517_PASSWORD", "4711");
+        }
+        const Result r = rig.run(args);
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QVERIFY(r.arguments.contains("--template"));
+        QVERIFY(!r.arguments.contains("4711"));
+        QCOMPARE(rig.server.state().billingDay, 5);
+        QCOMPARE(rig.server.state().password, quint16(5151));
+        QVERIFY2(r.err.startsWith("warning: " + tpl + " holds a new access password"), qPrintable(r.err));
     }
 
     void wrongPassword_data() { protocols_data(); }
@@ -576,6 +619,10 @@ private slots:
         QTest::newRow("general help") << QStringList{"--help"} << 0 << "find-address [--from N]";
         QTest::newRow("unknown command") << QStringList{"erase", "--port", "x"} << 3 << "unknown command \"erase\"";
         QTest::newRow("write help") << QStringList{"write", "--help"} << 0 << "--template <FILE>";
+        QTest::newRow("usage line once") << QStringList{"write", "--help"} << 0 << "[options] write --template FILE\n";
+        QTest::newRow("password visible") << QStringList{"write", "--help"} << 0 << "KELVAR517_PASSWORD";
+        QTest::newRow("two password sources") << QStringList{"info", "--port", "x", "--password", "1", "--password-file", "f"}
+                                              << 3 << "exclude each other";
         QTest::newRow("info help") << QStringList{"--port", "x", "info", "-h"} << 0 << "--json";
         QTest::newRow("no port") << QStringList{"info"} << 3 << "--port is needed";
         QTest::newRow("bad protocol") << QStringList{"info", "--port", "x", "--protocol", "rs232"} << 3 << "--protocol:";
