@@ -29,6 +29,9 @@ const QString Operation = QStringLiteral("INSERT INTO operation(type_id,electro_
                                          "VALUES(:type_id,:electro_id,:plant_id,:person_id,:success)");
 const QString MaxOper = QStringLiteral("SELECT MAX(operation_id) FROM operation\n"
                                        "WHERE plant_id = :plant_id");
+const QString OwnOperation = QStringLiteral("SELECT operation_id FROM operation\n"
+                                            "WHERE operation_id = :operation_id\n"
+                                            "AND plant_id = :plant_id AND electro_id = :electro_id");
 const QString Ins = QStringLiteral(
     "INSERT INTO set_kelvar(operation_id,version,el_type,address,baud,turn_on,\n"
     "  status,date_time,summer,check_sum,pass,t,count_day,count_hour,ncorrect,\n"
@@ -218,23 +221,14 @@ bool ProductionDb::insertOperationRecord(int electroId, const Who &who, const Op
     if (!run(operation))
         return false;
 
-    // The server numbered the row; within this transaction the newest row of
-    // this plant is it.
-    QSqlQuery maxOper(db);
-    maxOper.setForwardOnly(true);
-    if (!maxOper.prepare(sql::MaxOper))
-        return fail(maxOper.lastError().text());
-    maxOper.bindValue(QStringLiteral(":plant_id"), who.plantId);
-    const std::optional<QVariant> operationId = firstValue(maxOper);
+    const std::optional<int> operationId = newOperationId(operation, electroId, who.plantId);
     if (!operationId)
         return false;
-    if (operationId->isNull())
-        return fail(QStringLiteral("Строка операции не найдена после вставки"));
 
     QSqlQuery ins(db);
     if (!ins.prepare(sql::Ins))
         return fail(ins.lastError().text());
-    ins.bindValue(QStringLiteral(":operation_id"), operationId->toInt());
+    ins.bindValue(QStringLiteral(":operation_id"), *operationId);
     for (const OperationRecord::Column &column : record.columns)
         ins.bindValue(QLatin1Char(':') + QLatin1String(column.name), column.value);
     if (!run(ins))
@@ -242,6 +236,59 @@ bool ProductionDb::insertOperationRecord(int electroId, const Who &who, const Op
     if (!db.commit())
         return fail(db.lastError().text());
     return true;
+}
+
+std::optional<int> ProductionDb::newOperationId(QSqlQuery &insert, int electroId, int plantId)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    const auto prepared = [&](QSqlQuery &query, const QString &text) {
+        query.setForwardOnly(true);
+        if (query.prepare(text))
+            return true;
+        fail(query.lastError().text());
+        return false;
+    };
+    if (!db.driver()->hasFeature(QSqlDriver::LastInsertId)) {
+        // A server whose driver cannot name the row: the newest row of this
+        // plant, which is this insert's as long as the plant's benches do
+        // not record at the same moment.
+        QSqlQuery maxOper(db);
+        if (!prepared(maxOper, sql::MaxOper))
+            return std::nullopt;
+        maxOper.bindValue(QStringLiteral(":plant_id"), plantId);
+        const std::optional<QVariant> id = firstValue(maxOper);
+        if (!id)
+            return std::nullopt;
+        if (id->isNull()) {
+            fail(QStringLiteral("Строка операции не найдена после вставки"));
+            return std::nullopt;
+        }
+        return id->toInt();
+    }
+    // The number the server gave this connection's own insert (its session's
+    // last identity). The plant's newest row is not necessarily it: a second
+    // bench of the plant may commit a row between the insert and the next
+    // statement. The row is read back to be sure the number is the
+    // operation's and not one a trigger of the server drew meanwhile.
+    const QVariant id = insert.lastInsertId();
+    if (!id.isValid() || id.isNull()) {
+        fail(QStringLiteral("Сервер не назвал номер вставленной операции"));
+        return std::nullopt;
+    }
+    QSqlQuery own(db);
+    if (!prepared(own, sql::OwnOperation))
+        return std::nullopt;
+    own.bindValue(QStringLiteral(":operation_id"), id.toInt());
+    own.bindValue(QStringLiteral(":plant_id"), plantId);
+    own.bindValue(QStringLiteral(":electro_id"), electroId);
+    const std::optional<QVariant> found = firstValue(own);
+    if (!found)
+        return std::nullopt;
+    if (found->isNull()) {
+        fail(QStringLiteral("Строка операции %1 не найдена после вставки").arg(id.toInt()));
+        return std::nullopt;
+    }
+    return found->toInt();
 }
 
 } // namespace kelvar::db

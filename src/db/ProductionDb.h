@@ -68,6 +68,8 @@ private:
     bool run(QSqlQuery &query);
     // The first column of the first row; an invalid value when no row matched.
     std::optional<QVariant> firstValue(QSqlQuery &query);
+    // The operation_id of the row the insert just wrote, in its transaction.
+    std::optional<int> newOperationId(QSqlQuery &insert, int electroId, int plantId);
     std::optional<int> firstId(const QString &sql, const char *column, const QList<QPair<const char *, QVariant>> &params);
 
     QString m_connection;
