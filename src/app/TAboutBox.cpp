@@ -2,6 +2,7 @@
 
 #include "app/Icons.h"
 #include "common/TextFormat.h"
+#include "KelvarVersion.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -93,7 +94,7 @@ TAboutBox::TAboutBox(QWidget *parent)
     panelLayout->addWidget(image2, 0, 0, 3, 1, Qt::AlignTop);
     panelLayout->addWidget(centred(QStringLiteral("3-х тарифный 3-х фазный эл. счетчик"), "ProductName", true, panel), 0, 1);
     panelLayout->addWidget(centred(QStringLiteral("Программирование Kelvar 517"), "Label11", true, panel), 1, 1);
-    panelLayout->addWidget(centred(QStringLiteral("Версия 1.2"), "Version", false, panel), 2, 1);
+    panelLayout->addWidget(centred(QStringLiteral("Версия ") + QLatin1String(ProgramVersion), "Version", false, panel), 2, 1);
     panelLayout->setColumnStretch(1, 1);
 
     auto *group = new QGroupBox(QStringLiteral("Наши координаты"), this);

@@ -4,24 +4,36 @@
 #include "app/SimulatedMeter.h"
 #include "app/TFormMain.h"
 #include "db/ClockSetter.h"
+#include "KelvarVersion.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
 
+#include <cstdio>
+#include <cstring>
+
 using namespace kelvar;
 
 int main(int argc, char *argv[])
 {
+    // Answered before the window system is reached, so it works without a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kelvar517 %s\n", ProgramVersion);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Kelvar"));
     QApplication::setApplicationName(QStringLiteral("Kelvar-517"));
-    QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    QApplication::setApplicationVersion(QString::fromLatin1(ProgramVersion));
     QApplication::setWindowIcon(app::appIcon());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Programs and reads the Kelvar 517 electricity meter."));
     parser.addHelpOption();
+    parser.addOption({QStringLiteral("version"), QStringLiteral("Print the version and exit.")});
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("Use the serial port NAME (COM3, ttyUSB0, /dev/pts/4)."),
                                   QStringLiteral("NAME"));

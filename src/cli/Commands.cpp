@@ -13,6 +13,7 @@
 #include "schedule/EditorImage.h"
 #include "schedule/ScheduleModel.h"
 #include "schedule/ScheduleTables.h"
+#include "KelvarVersion.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -501,7 +502,8 @@ QString generalHelp(const Options &o)
                                   "Reads and programs a Kelvar 517 meter from the command line.\n\nCommands:\n");
     for (const Command &c : commands(o))
         text += QStringLiteral("  %1\n").arg(c.synopsis);
-    text += QStringLiteral("\n'kelvar517-cli COMMAND --help' describes a command and its options.\n\n");
+    text += QStringLiteral("\n'kelvar517-cli COMMAND --help' describes a command and its options;\n"
+                           "'kelvar517-cli --version' prints the version.\n\n");
     return text + exitCodesText();
 }
 
@@ -648,6 +650,10 @@ int run(const QStringList &arguments)
     Parsed parsed;
     try {
         parse(arguments, o, parsed);
+        if (!parsed.command && parsed.name.isEmpty() && arguments.contains(QStringLiteral("--version"))) {
+            out() << QStringLiteral("kelvar517-cli %1\n").arg(QLatin1String(ProgramVersion));
+            return ExitOk;
+        }
         if (!parsed.command) {
             const bool general = parsed.help && parsed.name.isEmpty();
             if (!parsed.name.isEmpty())

@@ -654,7 +654,10 @@ bool ExchangeEngine::ActionConnectExecute()
         return false;
     }
     if (!openChannel()) {
-        emit portError(QStringLiteral("Ошибка открытия порта ") + m_portName);
+        QString message = QStringLiteral("Ошибка открытия порта ") + m_portName;
+        if (const QString advice = m_channel->openAdvice(); !advice.isEmpty())
+            message += QLatin1Char('\n') + advice;
+        emit portError(message);
         return false;
     }
     m_connected = true;

@@ -1,7 +1,18 @@
 #include "link/QSerialPortChannel.h"
 
+#include <QFile>
+
 #if defined(Q_OS_LINUX)
 #include <termios.h>
+#endif
+#if defined(Q_OS_UNIX)
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #endif
 
 namespace kelvar::link {
@@ -72,8 +83,14 @@ bool QSerialPortChannel::open()
         return true;
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_openAdvice.clear();
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_lastError = m_port.errorString();
+        if (m_port.error() == QSerialPort::PermissionError) {
+            // A port name without a folder ("ttyUSB0") is a device in /dev.
+            const QString name = m_port.portName();
+            m_openAdvice = permissionAdvice(name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name);
+        }
         m_port.clearError();
         return false;
     }
@@ -191,6 +208,11 @@ QString QSerialPortChannel::errorString() const
     return m_lastError;
 }
 
+QString QSerialPortChannel::openAdvice() const
+{
+    return m_openAdvice;
+}
+
 bool QSerialPortChannel::probe(const QString &portName)
 {
     QSerialPort port;
@@ -200,6 +222,36 @@ bool QSerialPortChannel::probe(const QString &portName)
     const bool written = port.write(QByteArray(1, '\0')) == 1 && port.flush();
     port.close();
     return written;
+}
+
+QString permissionAdvice(const QString &devicePath)
+{
+#if defined(Q_OS_UNIX)
+    const QByteArray path = QFile::encodeName(devicePath);
+    struct stat device {};
+    if (::stat(path.constData(), &device) != 0 || ::access(path.constData(), R_OK | W_OK) == 0 || errno != EACCES)
+        return {};
+    const group *owners = ::getgrgid(device.st_gid);
+    const QString groupName = owners ? QString::fromLocal8Bit(owners->gr_name) : QString::number(device.st_gid);
+    QString text = QStringLiteral("Нет прав на чтение и запись %1: устройство принадлежит группе %2.").arg(devicePath, groupName);
+    if ((device.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
+        return text; // the group's members may not use it either
+    const passwd *user = ::getpwuid(::getuid());
+    const QString userName = user ? QString::fromLocal8Bit(user->pw_name) : QString::number(::getuid());
+    // Listed in the group already: this session began before that.
+    bool member = user && user->pw_gid == device.st_gid;
+    for (char **name = owners ? owners->gr_mem : nullptr; name && *name && !member; ++name)
+        member = user && std::strcmp(*name, user->pw_name) == 0;
+    if (member)
+        return text + QStringLiteral("\nПользователь %1 включен в группу %2 после входа в систему: войдите в систему заново.")
+                          .arg(userName, groupName);
+    return text + QStringLiteral("\nДобавьте пользователя %1 в группу %2 (sudo usermod -a -G %2 %1) "
+                                 "и войдите в систему заново.")
+                      .arg(userName, groupName);
+#else
+    Q_UNUSED(devicePath);
+    return {};
+#endif
 }
 
 } // namespace kelvar::link

@@ -35,6 +35,7 @@ public:
     QByteArray readAll() override;
 
     QString errorString() const override;
+    QString openAdvice() const override;
 
     // Opens the named port, writes one zero byte and closes it again: true
     // when all of that worked (the probing of ports when none are listed).
@@ -49,9 +50,17 @@ private:
 
     QSerialPort m_port;
     QString m_lastError;
+    QString m_openAdvice;
     Parity m_parity = Parity::None;
     int m_stopBits = 1;
     bool m_noRts = false;
 };
+
+// Why the current user may not open the device at devicePath, in the
+// operator's words, and how to get the right: on Linux a serial device belongs
+// to a group (usually dialout) whose members may use it, and a new membership
+// counts from the next log-in. Empty when the user may read and write it, or
+// where there is no such explanation (Windows).
+QString permissionAdvice(const QString &devicePath);
 
 } // namespace kelvar::link

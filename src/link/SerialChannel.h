@@ -49,6 +49,9 @@ public:
 
     // The last failure in words (for messages and traces).
     virtual QString errorString() const = 0;
+    // After open() failed: what the operator can do about it, where the
+    // channel knows (the user has no right to the device); empty otherwise.
+    virtual QString openAdvice() const { return {}; }
 
 signals:
     // Bytes are waiting to be read with readAll().

@@ -33,6 +33,7 @@ const Switch Switches[] = {
     {"scan-crlf", "", "end scanned codes with CR LF instead of CR"},
     {"scan-pieces", "N", "send each scanned code in N pieces"},
     {"help", "", "show this text"},
+    {"version", "", "print the version"},
 };
 
 // Whole-number options: name, range, where the value goes.
@@ -174,6 +175,8 @@ bool parseOptions(const QStringList &arguments, SimOptions *options, QString *er
             o.scanPieces = static_cast<int>(n);
         } else if (arg == "help") {
             o.help = true;
+        } else if (arg == "version") {
+            o.version = true;
         }
     }
     if ((!o.scanCodes.isEmpty() || !o.scannerLinkPath.isEmpty()) && !o.scanner)

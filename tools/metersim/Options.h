@@ -26,6 +26,7 @@ struct SimOptions {
     std::optional<int> dropAfter; // replace the device after every N replies
     bool verbose = false;
     bool help = false;
+    bool version = false;
 
     bool scanner = false;
     QString scannerLinkPath;

@@ -4,6 +4,7 @@
 #include "MeterServer.h"
 #include "Options.h"
 #include "ScannerServer.h"
+#include "KelvarVersion.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -48,6 +49,10 @@ int main(int argc, char *argv[])
     }
     if (options.help) {
         printLine(usageText());
+        return 0;
+    }
+    if (options.version) {
+        printLine(QStringLiteral("kelvar517-meter-sim %1").arg(QLatin1String(kelvar::ProgramVersion)));
         return 0;
     }
 
