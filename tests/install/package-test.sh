@@ -74,18 +74,20 @@ grep -q "^Заводской номер: " <<<"$info" || fail "info --simulate p
 
 # Every command and option --help lists is in the manual page; the completion
 # offers the commands and the values of the link options.
+# An entry's heading is a line indented by 7 blanks; the option may follow others.
+has_entry() { grep -qE -- "^ {7}([^ ].*)?$1([], |]|\$)" "$2"; }
 man_cli=$root/usr/share/man/man1/kelvar517-cli.txt
 commands=$("$bin/kelvar517-cli" --help | sed -n '/^Commands:/,/^$/s/^  \([a-z-]*\).*/\1/p')
 [ -n "$commands" ] || fail "kelvar517-cli --help lists no commands"
 for command in $commands; do
   grep -qE "^ {7}$command( |$)" "$man_cli" || fail "kelvar517-cli.1 has no entry for the command $command"
   for option in $("$bin/kelvar517-cli" "$command" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
-    grep -qwF -- "$option" "$man_cli" || fail "kelvar517-cli.1 does not mention $option of $command"
+    has_entry "$option" "$man_cli" || fail "kelvar517-cli.1 has no entry for $option of $command"
   done
 done
 for option in $("$bin/kelvar517-meter-sim" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
-  grep -qwF -- "$option" "$root/usr/share/man/man1/kelvar517-meter-sim.txt" ||
-    fail "kelvar517-meter-sim.1 does not mention $option"
+  has_entry "$option" "$root/usr/share/man/man1/kelvar517-meter-sim.txt" ||
+    fail "kelvar517-meter-sim.1 has no entry for $option"
 done
 
 complete_line() { # the words of a command line, the last one being completed
