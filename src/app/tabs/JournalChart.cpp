@@ -38,9 +38,11 @@ ChartLook lookOf(journals::JournalKind kind)
 } // namespace
 
 JournalChart::JournalChart(journals::JournalKind kind, QWidget *parent)
-    : QChartView(parent)
+    // The view is made with its chart: a view made without one makes a chart
+    // of its own, which setChart() would let go of without deleting it.
+    : QChartView(new QChart, parent)
     , m_kind(kind)
-    , m_chart(new QChart)
+    , m_chart(chart())
     , m_series(new QBarSeries)
     , m_axisX(new QBarCategoryAxis)
     , m_axisY(new QValueAxis)
@@ -73,7 +75,6 @@ JournalChart::JournalChart(journals::JournalKind kind, QWidget *parent)
     }
     m_series->attachAxis(m_axisX);
     m_series->attachAxis(m_axisY);
-    setChart(m_chart);
     setRenderHint(QPainter::Antialiasing, false);
     setBackgroundBrush(Qt::white);
     setAccessibleName(look.title);
