@@ -8,7 +8,8 @@ PACKAGES=(
   # build
   build-essential cmake ninja-build pkg-config ccache
   # Qt 6.4: widgets, print support, serial port, charts, SQL with ODBC and PostgreSQL drivers
-  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev
+  # (private headers: a test switches the platform's accessibility on)
+  qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-serialport-dev qt6-charts-dev
   libqt6sql6-odbc libqt6sql6-psql qt6-qpa-plugins libgl-dev libqt6opengl6-dev libxkbcommon-dev
   # fuzzing (optional CMake switch KELVAR_FUZZ)
   clang libclang-rt-14-dev
