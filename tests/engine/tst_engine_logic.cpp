@@ -244,12 +244,12 @@ private slots:
         late = protocol == Protocol::Modbus ? AppendCrc(char(2) + late) : AppendCrc(late);
         const auto meter = kelvar::test::simpleMeter(protocol, 2);
         rig.channel.responder = meter;
+        bool first = true; // lives as long as the responder that reads it
         if (arrival == "between") {
             rig.channel.deliver(late);
         } else if (arrival == "unread") {
             rig.channel.preload(late);
         } else {
-            bool first = true;
             rig.channel.responder = [&](const QByteArray &written, Parity parity) {
                 QByteArray reply = meter(written, parity);
                 if (first && !reply.isEmpty()) {
