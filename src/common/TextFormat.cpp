@@ -39,7 +39,11 @@ QString outsideCp1251(const QString &text)
 
 QLocale locale()
 {
+    // A C or POSIX locale names no language: the program's texts are Russian,
+    // so its dates and numbers are written the Russian way to match them.
     QLocale l;
+    if (l.language() == QLocale::C)
+        l = QLocale(QLocale::Russian, QLocale::Russia);
     l.setNumberOptions(QLocale::OmitGroupSeparator);
     return l;
 }

@@ -55,6 +55,33 @@ private slots:
         QCOMPARE(text::dateTime(QDateTime(QDate(2026, 12, 9), QTime(0, 0, 1))), QStringLiteral("09.12.2026 00:00:01"));
     }
 
+    // A locale that names no language gives the Russian formats; a chosen one is followed.
+    void languageOfTheWorkstation_data()
+    {
+        QTest::addColumn<QLocale>("workstation");
+        QTest::addColumn<QString>("when");
+        QTest::addColumn<QString>("energy");
+        QTest::newRow("C") << QLocale::c() << "09.12.2026 22:36:35" << "27345,915";
+        QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedKingdom) << "09/12/2026 22:36:35"
+                                 << "27345.915";
+    }
+    void languageOfTheWorkstation()
+    {
+        QFETCH(QLocale, workstation);
+        QFETCH(QString, when);
+        QFETCH(QString, energy);
+        QLocale::setDefault(workstation);
+        const QString date = text::dateTime(QDateTime(QDate(2026, 12, 9), QTime(22, 36, 35)));
+        const QString number = text::decimal(27345.915);
+        bool ok = false;
+        const double parsed = text::parseDecimal(energy, &ok);
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        QCOMPARE(date, when);
+        QCOMPARE(number, energy);
+        QVERIFY(ok);
+        QCOMPARE(parsed, 27345.915);
+    }
+
     void cp1251()
     {
         const QString s = QStringLiteral("Ёлка щит №5");
