@@ -89,10 +89,14 @@ public:
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(KELVAR_CLI_PATH), args);
         Result r;
-        if (p.waitForStarted()) {
+        // The arguments as the system lists them while the program runs (read
+        // again while the listing is still empty on a busy machine).
+        for (int i = 0; p.waitForStarted() && r.arguments.isEmpty() && p.state() == QProcess::Running && i < 200; ++i) {
             QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(p.processId()));
             if (cmdline.open(QIODevice::ReadOnly))
                 r.arguments = cmdline.readAll();
+            if (r.arguments.isEmpty())
+                p.waitForReadyRead(10);
         }
         if (!p.waitForFinished(120000)) {
             p.kill();
