@@ -2,6 +2,6 @@
 # a full read (288 slot requests) and a full write (254 records).
 if(TARGET metersim)
   add_executable(bench_schedule_exchange ${CMAKE_CURRENT_LIST_DIR}/exchange/bench_exchange.cpp)
-  target_link_libraries(bench_schedule_exchange PRIVATE kelvar_core metersim)
-  target_include_directories(bench_schedule_exchange PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_CURRENT_LIST_DIR})
+  target_link_libraries(bench_schedule_exchange PRIVATE kelvar_schedule metersim)
+  target_include_directories(bench_schedule_exchange PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 endif()

@@ -1,7 +1,7 @@
 # Journal export: time and peak memory of exporting a 12 000-row list to
 # each format.
 add_executable(bench_export ${CMAKE_CURRENT_LIST_DIR}/export/bench_export.cpp)
-target_link_libraries(bench_export PRIVATE kelvar_core)
+target_link_libraries(bench_export PRIVATE kelvar_export)
 target_include_directories(bench_export PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 
 # Printing: time and peak memory of printing the same list to a PDF file;

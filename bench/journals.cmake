@@ -3,5 +3,5 @@
 if(TARGET metersim)
   add_executable(bench_journals ${CMAKE_CURRENT_LIST_DIR}/journals/bench_journals.cpp)
   target_link_libraries(bench_journals PRIVATE kelvar_ui metersim)
-  target_include_directories(bench_journals PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_CURRENT_LIST_DIR})
+  target_include_directories(bench_journals PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 endif()

@@ -5,8 +5,8 @@
 // Run offscreen (QT_QPA_PLATFORM=offscreen) or on a display.
 // KELVAR_SCREENSHOT=file.png saves the window of the first run.
 
-#include "app/Simulation.h"
 #include "app/TFormMain.h"
+#include "simulation/Simulation.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -56,7 +56,7 @@ Figures runOnce(bool wireTime)
     QElapsedTimer clock;
     clock.start();
     QString error;
-    std::unique_ptr<sim::MeterServer> meter = app::startSimulatedMeterServer(&error);
+    std::unique_ptr<sim::MeterServer> meter = simulation::startSimulatedMeterServer(&error);
     if (!meter)
         qFatal("simulated meter: %s", qPrintable(error));
     if (wireTime) {
@@ -71,7 +71,7 @@ Figures runOnce(bool wireTime)
     form.setMessageHandler([](QMessageBox::Icon, const QString &, const QString &text) {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     });
-    app::matchLinkParameters(*meter, form.engine());
+    simulation::matchLinkParameters(*meter, form.engine());
     form.show();
     waitFor([&] { return form.windowHandle() && form.windowHandle()->isExposed(); }, 5000);
     f.shown = clock.nsecsElapsed() / 1e6;

@@ -12,13 +12,13 @@
 //   bench_engine [--count N] [--turnaround MS] [--pause MS]... [--repeat N]
 
 #include "BenchFigures.h"
-#include "ForwardingChannel.h"
 #include "link/Catalogue.h"
 #include "link/ExchangeEngine.h"
 #include "link/LinkPacing.h"
 #include "link/QSerialPortChannel.h"
 #include "meter/ResponseDispatcher.h"
 #include "metersim/MeterServer.h"
+#include "support/ForwardingChannel.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -50,7 +50,7 @@ qint64 threadCpuNs()
 // stamps each exchange on the line, so the time over L can be split into
 // where it goes: the wait from a reply to the next request, the simulated
 // meter's address echo ("Rs-485") and its reply, each beyond its wire time.
-class TimingChannel : public bench::ForwardingChannel
+class TimingChannel : public test::ForwardingChannel
 {
 public:
     explicit TimingChannel(link::SerialChannel &inner)

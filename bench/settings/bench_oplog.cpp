@@ -3,7 +3,7 @@
 // whole-file rewrite of that log would take per line, and the time to filter
 // the log for one meter number.
 
-#include "db/OperationLog.h"
+#include "meter/OperationLog.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -12,7 +12,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
-using kelvar::db::OperationLog;
+using kelvar::meter::OperationLog;
 
 namespace {
 double microseconds(const QElapsedTimer &timer, int count)

@@ -17,12 +17,12 @@
 //   bench_soak [--exchanges N] [--timeout MS] [--fault-percent P] [--seed N]
 
 #include "BenchFigures.h"
-#include "ForwardingChannel.h"
 #include "link/Catalogue.h"
 #include "link/ExchangeEngine.h"
 #include "link/QSerialPortChannel.h"
 #include "meter/ResponseDispatcher.h"
 #include "metersim/MeterServer.h"
+#include "support/ForwardingChannel.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -40,7 +40,7 @@ namespace {
 
 // Passes everything to the real channel and notes when each request starts
 // on the line: the "Rs-485" address byte, or the whole "MODBUS" frame.
-class StampChannel : public bench::ForwardingChannel
+class StampChannel : public test::ForwardingChannel
 {
 public:
     explicit StampChannel(link::SerialChannel &inner)

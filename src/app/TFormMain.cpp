@@ -15,7 +15,7 @@
 #include "app/tabs/SettingsTab.h"
 #include "app/tabs/ShortReportAction.h"
 #include "journals/JournalOwner.h"
-#include "db/OperationLog.h"
+#include "meter/OperationLog.h"
 #include "schedule/ScheduleModel.h"
 #include "schedule/ScheduleTables.h"
 
@@ -374,7 +374,7 @@ TabServices TFormMain::tabServices()
 
 void TFormMain::composeTabs()
 {
-    m_log = std::make_unique<db::OperationLog>(m_logFile);
+    m_log = std::make_unique<meter::OperationLog>(m_logFile);
     // Production benches record into the database instead of the local log.
     m_log->setEnabled(!m_productionMode);
     const TabServices services = tabServices();
@@ -459,7 +459,7 @@ void TFormMain::FormCreate(const StartOptions &options)
     m_startDir = options.startDir.isEmpty() ? QDir::currentPath() : options.startDir;
     const QDir start(m_startDir);
     m_helpFile = start.filePath(HelpFileName);
-    m_logFile = start.filePath(QLatin1String(db::OperationLog::FileName));
+    m_logFile = start.filePath(QLatin1String(meter::OperationLog::FileName));
 
     // Stored settings over the defaults of the form.
     {

@@ -37,10 +37,8 @@ namespace kelvar::schedule {
 class ScheduleModel;
 class ScheduleTables;
 }
-namespace kelvar::db {
-class ClockSetter;
-class OperationLog;
-}
+namespace kelvar::db { class ClockSetter; }
+namespace kelvar::meter { class OperationLog; }
 
 namespace kelvar::app {
 
@@ -122,7 +120,7 @@ public:
     meter::ResponseDispatcher &dispatcher() { return *m_dispatcher; }
     meter::MeterState &meterState() { return m_state; }
     meter::MeterInfo &meterInfo() { return *m_info; }
-    db::OperationLog &operationLog() { return *m_log; }
+    meter::OperationLog &operationLog() { return *m_log; }
     const MainActions &actions() const { return m_actions; }
     link::Indicator indicator() const; // Shape1 on the tool bar
     ConnectionPanel &connectionPanel() { return *m_panel; }
@@ -187,7 +185,7 @@ private:
     std::unique_ptr<link::ExchangeEngine> m_engine;
     std::unique_ptr<meter::ResponseDispatcher> m_dispatcher;
     std::unique_ptr<meter::MeterInfo> m_info;
-    std::unique_ptr<db::OperationLog> m_log;
+    std::unique_ptr<meter::OperationLog> m_log;
     MainActions m_actions;
     schedule::ScheduleModel m_scheduleModel;
     schedule::ScheduleTables m_scheduleTables;

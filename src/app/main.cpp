@@ -1,9 +1,9 @@
 // The programming tool for the Kelvar 517 meter.
 
 #include "app/Icons.h"
-#include "app/SimulatedMeter.h"
 #include "app/TFormMain.h"
 #include "db/ClockSetter.h"
+#include "simulation/SimulatedMeter.h"
 #include "KelvarVersion.h"
 
 #include <QApplication>
@@ -39,7 +39,7 @@ int main(int argc, char *argv[])
                                   QStringLiteral("NAME"));
     const QCommandLineOption connect(QStringLiteral("connect"), QStringLiteral("Connect to the meter at start."));
     const QCommandLineOption simulate(QStringLiteral("simulate"),
-                                      app::simulatedMeterAvailable()
+                                      simulation::simulatedMeterAvailable()
                                           ? QStringLiteral("Start a simulated meter on a pseudo-terminal and connect to it.")
                                           : QStringLiteral("Not available: this build has no simulated meter."));
     parser.addOption(port);
@@ -54,10 +54,10 @@ int main(int argc, char *argv[])
     options.portName = parser.value(port);
     options.connect = parser.isSet(connect);
 
-    std::unique_ptr<app::SimulatedMeter> meter;
+    std::unique_ptr<simulation::SimulatedMeter> meter;
     if (parser.isSet(simulate)) {
         QString error;
-        meter = app::startSimulatedMeter(&error);
+        meter = simulation::startSimulatedMeter(&error);
         if (!meter) {
             QMessageBox::critical(nullptr, QStringLiteral("Ошибка"),
                                   QStringLiteral("Не удалось запустить имитатор счетчика: ") + error);

@@ -1,6 +1,5 @@
 #include "Commands.h"
 
-#include "app/SimulatedMeter.h"
 #include "cli/Password.h"
 #include "cli/Progress.h"
 #include "cli/Session.h"
@@ -13,6 +12,7 @@
 #include "schedule/EditorImage.h"
 #include "schedule/ScheduleModel.h"
 #include "schedule/ScheduleTables.h"
+#include "simulation/SimulatedMeter.h"
 #include "KelvarVersion.h"
 
 #include <QCommandLineParser>
@@ -665,12 +665,9 @@ int run(const QStringList &arguments)
             out() << parsed.parser.helpText() << QLatin1Char('\n') << exitCodesText();
             return ExitOk;
         }
-        LinkOptions link = parsed.link;
-        link.password = accessPassword(parsed.parser, o);
-        std::unique_ptr<app::SimulatedMeter> simulated;
-        if (parsed.parser.isSet(o.simulate)) {
+#include "cli/Password.h"
             QString error;
-            simulated = app::startSimulatedMeter(&error);
+            simulated = simulation::startSimulatedMeter(&error);
             if (!simulated)
                 throw UsageError{QStringLiteral("--simulate: not available: %1").arg(error)};
             link.port = simulated->devicePath();

@@ -1,8 +1,8 @@
 #include "Session.h"
 
 #include "link/Catalogue.h"
-#include "app/SimulatedMeter.h"
 #include "link/Encoding.h"
+#include "simulation/SimulatedMeter.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -16,7 +16,7 @@ Session::Session(const LinkOptions &options, Progress &progress, QObject *parent
     : QObject(parent)
     , m_options(options)
     , m_progress(progress)
-    , m_log(db::OperationLog::pathIn(QDir::currentPath()))
+    , m_log(meter::OperationLog::pathIn(QDir::currentPath()))
     , m_settings(m_engine, m_dispatcher, m_state, m_log)
 {
     m_engine.setPortName(options.port);

@@ -6,13 +6,13 @@
 // fails or its time runs out.
 
 #include "cli/Progress.h"
-#include "db/OperationLog.h"
 #include "journals/JournalOwner.h"
 #include "link/ExchangeEngine.h"
 #include "link/LinkPacing.h"
 #include "link/QSerialPortChannel.h"
 #include "meter/MeterInfo.h"
 #include "meter/MeterRead.h"
+#include "meter/OperationLog.h"
 #include "meter/ResponseDispatcher.h"
 #include "meter/SettingsOwner.h"
 #include "schedule/ScheduleExchange.h"
@@ -21,7 +21,7 @@
 
 #include <functional>
 
-namespace kelvar::app { class SimulatedMeter; }
+namespace kelvar::simulation { class SimulatedMeter; }
 
 namespace kelvar::cli {
 
@@ -42,7 +42,7 @@ struct LinkOptions {
     int timeout = link::ExchangeEngine::DefaultTimeout;
     int pause = link::DefaultRequestPause; // the pause between requests
     QString password = meter::defaultPasswordText(); // the access password
-    app::SimulatedMeter *simulated = nullptr; // the built-in simulated meter the port leads to, if any
+    simulation::SimulatedMeter *simulated = nullptr; // the built-in simulated meter the port leads to, if any
 };
 
 class Session : public QObject
@@ -96,7 +96,7 @@ private:
     meter::ResponseDispatcher m_dispatcher{m_engine};
     meter::MeterState m_state;
     meter::MeterInfo m_info{m_state};
-    db::OperationLog m_log;
+    meter::OperationLog m_log;
     meter::SettingsOwner m_settings;
     meter::PollCycleWatch m_watch{m_dispatcher, m_info};
     journals::JournalOwner m_journals{m_engine, m_dispatcher, m_state};

@@ -1,6 +1,5 @@
 #include "Calibration.h"
 
-#include "db/OperationLog.h"
 #include "link/Catalogue.h"
 #include "link/Encoding.h"
 #include "link/ExchangeEngine.h"
@@ -28,7 +27,7 @@ const QList<int> &CalibrationOwner::codes()
 }
 
 CalibrationOwner::CalibrationOwner(ExchangeEngine &engine, ResponseDispatcher &dispatcher, MeterState &state,
-                                   db::OperationLog &log, QObject *parent)
+                                   const OperationLogSink &log, QObject *parent)
     : QObject(parent)
     , m_engine(engine)
     , m_state(state)

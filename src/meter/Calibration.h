@@ -5,6 +5,7 @@
 // operator typed.
 
 #include "meter/MeterState.h"
+#include "meter/OperationLogSink.h"
 
 #include <QByteArray>
 #include <QList>
@@ -15,7 +16,6 @@
 #include <functional>
 
 namespace kelvar::link { class ExchangeEngine; }
-namespace kelvar::db { class OperationLog; }
 
 namespace kelvar::meter {
 
@@ -35,7 +35,7 @@ public:
     static const QList<int> &codes();    // 10 (read), 11 (write)
 
     CalibrationOwner(link::ExchangeEngine &engine, ResponseDispatcher &dispatcher, MeterState &state,
-                     db::OperationLog &log, QObject *parent = nullptr);
+                     const OperationLogSink &log, QObject *parent = nullptr);
 
     // The three coefficients as the tab shows them when a write is confirmed.
     void setShownTexts(std::function<QStringList()> texts) { m_texts = std::move(texts); }
@@ -64,7 +64,7 @@ signals:
 private:
     link::ExchangeEngine &m_engine;
     MeterState &m_state;
-    db::OperationLog &m_log;
+    const OperationLogSink &m_log;
     std::function<QStringList()> m_texts;
     QString m_failure; // the error reply or wrong response of the pending write
 };

@@ -1,6 +1,5 @@
 #include "SettingsOwner.h"
 
-#include "db/OperationLog.h"
 #include "link/Catalogue.h"
 #include "link/Encoding.h"
 #include "link/ExchangeEngine.h"
@@ -20,7 +19,7 @@ const QList<int> &SettingsOwner::codes()
 }
 
 SettingsOwner::SettingsOwner(ExchangeEngine &engine, ResponseDispatcher &dispatcher, MeterState &state,
-                             db::OperationLog &log, QObject *parent)
+                             const OperationLogSink &log, QObject *parent)
     : QObject(parent)
     , m_engine(engine)
     , m_state(state)

@@ -12,6 +12,7 @@
 // reset marks the password as accepted.
 
 #include "meter/MeterState.h"
+#include "meter/OperationLogSink.h"
 #include "meter/SettingsBatch.h"
 
 #include <QObject>
@@ -19,7 +20,6 @@
 #include <functional>
 
 namespace kelvar::link { class ExchangeEngine; }
-namespace kelvar::db { class OperationLog; }
 
 namespace kelvar::meter {
 
@@ -32,7 +32,7 @@ public:
     static const QList<int> &codes();
 
     SettingsOwner(link::ExchangeEngine &engine, ResponseDispatcher &dispatcher, MeterState &state,
-                  db::OperationLog &log, QObject *parent = nullptr);
+                  const OperationLogSink &log, QObject *parent = nullptr);
 
     // The settings as the tab shows them right now; read when a write starts
     // and again at every confirmation (the log lines show what the window shows).
@@ -70,7 +70,7 @@ private:
 
     link::ExchangeEngine &m_engine;
     MeterState &m_state;
-    db::OperationLog &m_log;
+    const OperationLogSink &m_log;
     std::function<SettingsValues()> m_values;
     std::function<bool()> m_syncClock;
     std::function<void()> m_record;

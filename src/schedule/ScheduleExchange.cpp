@@ -1,7 +1,6 @@
 #include "ScheduleExchange.h"
 
 #include "ZoneRecord.h"
-#include "db/OperationLog.h"
 #include "link/Catalogue.h"
 #include "link/Encoding.h"
 #include "link/ExchangeEngine.h"

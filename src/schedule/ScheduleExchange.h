@@ -16,6 +16,7 @@
 #include "ScheduleFile.h"
 #include "Tables.h"
 #include "meter/MeterState.h"
+#include "meter/OperationLogSink.h"
 #include "meter/ResponseDispatcher.h"
 
 #include <QByteArray>
@@ -24,7 +25,6 @@
 #include <QString>
 
 namespace kelvar::link { class ExchangeEngine; }
-namespace kelvar::db { class OperationLog; }
 
 namespace kelvar::schedule {
 
@@ -77,7 +77,7 @@ public:
     meter::ResponseDispatcher::Owner recordReplies();
 
     // Where a confirmed coefficient write is logged (bench mode); none: not logged.
-    void setOperationLog(db::OperationLog *log) { m_log = log; }
+    void setOperationLog(const meter::OperationLogSink *log) { m_log = log; }
 
     // Queues the write of the image behind the request in flight, preceded by
     // the access password request while the meter has not accepted one. Refused
@@ -119,7 +119,7 @@ private:
 
     link::ExchangeEngine &m_engine;
     meter::MeterState &m_state;
-    db::OperationLog *m_log = nullptr;
+    const meter::OperationLogSink *m_log = nullptr;
     Operation m_operation = Operation::None;
     Operation m_lastOperation = Operation::None;
     QList<QByteArray> m_batch;

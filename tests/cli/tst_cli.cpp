@@ -3,7 +3,6 @@
 // prints, its exit code and the meter's state afterwards are checked.
 
 #include "TestUtil.h"
-#include "app/SimulatedMeter.h"
 #include "../schedule/SampleSchedule.h"
 #include "cli/Progress.h"
 #include "common/TextFormat.h"
@@ -12,6 +11,7 @@
 #include "meter/MeterInfo.h"
 #include "metersim/MeterServer.h"
 #include "schedule/ScheduleFile.h"
+#include "simulation/SimulatedMeter.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -584,7 +584,7 @@ private slots:
         CliRig rig{link::Protocol::Rs485};
         const Result r = rig.run({"info", "--json", "--simulate", "--protocol", "modbus", "--address", "42",
                                   "--parity", "odd", "--pause", "0"});
-        if (!app::simulatedMeterAvailable()) {
+        if (!simulation::simulatedMeterAvailable()) {
             QCOMPARE(r.code, 3);
             QVERIFY2(r.err.contains("--simulate: not available"), qPrintable(r.err));
             return;

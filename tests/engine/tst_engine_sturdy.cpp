@@ -4,12 +4,12 @@
 // the statistics against the meter's own counts, and a lost adapter.
 
 #include "EngineTest.h"
-#include "ForwardingChannel.h"
 #include "link/Catalogue.h"
 #include "link/ExchangeEngine.h"
 #include "link/QSerialPortChannel.h"
 #include "meter/ResponseDispatcher.h"
 #include "metersim/MeterServer.h"
+#include "support/ForwardingChannel.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -36,7 +36,7 @@ constexpr int Patience = 20000;
 // "Rs-485" address byte). Both are noted on the engine's thread in the order
 // the engine acted, so the figure is the engine's own however late a busy
 // machine runs the simulated meter's thread.
-class LineChannel : public kelvar::bench::ForwardingChannel
+class LineChannel : public kelvar::test::ForwardingChannel
 {
 public:
     LineChannel(SerialChannel &inner, Protocol protocol)

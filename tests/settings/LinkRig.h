@@ -4,11 +4,11 @@
 // information, settings and calibration owners, and an operation log in a
 // temporary folder.
 
-#include "db/OperationLog.h"
 #include "link/ExchangeEngine.h"
 #include "link/QSerialPortChannel.h"
 #include "meter/Calibration.h"
 #include "meter/MeterInfo.h"
+#include "meter/OperationLog.h"
 #include "meter/ResponseDispatcher.h"
 #include "meter/SettingsOwner.h"
 #include "metersim/MeterServer.h"
@@ -30,7 +30,7 @@ struct LinkRig {
     meter::ResponseDispatcher dispatcher{engine};
     meter::MeterState state;
     meter::MeterInfo info{state};
-    db::OperationLog log{db::OperationLog::pathIn(dir.path())};
+    meter::OperationLog log{meter::OperationLog::pathIn(dir.path())};
     meter::SettingsOwner settings{engine, dispatcher, state, log};
     meter::CalibrationOwner calibration{engine, dispatcher, state, log};
     QStringList protocol;

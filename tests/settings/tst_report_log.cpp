@@ -1,6 +1,6 @@
 // The short report file and the bench operation log, byte for byte.
 
-#include "db/OperationLog.h"
+#include "meter/OperationLog.h"
 #include "meter/ShortReport.h"
 #include "TestUtil.h"
 
@@ -98,9 +98,9 @@ private slots:
     void logLines()
     {
         QTemporaryDir dir;
-        const QString path = db::OperationLog::pathIn(dir.path());
+        const QString path = meter::OperationLog::pathIn(dir.path());
         QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("Setting_Kelvar_517.log"));
-        db::OperationLog log(path);
+        meter::OperationLog log(path);
         QVERIFY(log.append(4711, "Номер=4711", QDateTime(QDate(2026, 12, 9), QTime(14, 5, 9))));
         QVERIFY(log.append(0, "Описание=Щит", QDateTime(QDate(2026, 12, 10), QTime(0, 0))));
         QVERIFY(log.append(131071, "Расчетный день=5 Расчетный час=0", QDateTime(QDate(2027, 1, 2), QTime(9, 0, 1))));
@@ -131,8 +131,8 @@ private slots:
         QFETCH(qint64, key);
         QFETCH(QStringList, entries);
         QTemporaryDir dir;
-        const QString path = db::OperationLog::pathIn(dir.path());
-        db::OperationLog log(path);
+        const QString path = meter::OperationLog::pathIn(dir.path());
+        meter::OperationLog log(path);
         QCOMPARE(log.entriesFor(key), QStringList{});   // no file yet
         QVERIFY(writeFile(path, cp1251("004711[09.12.2026 14:05:09] Номер=4711\r\n"
                                        "0047\r\n"                       // shorter than six characters
@@ -141,15 +141,15 @@ private slots:
                                        "1310710[y] Адрес=2\r\n"
                                        "004711[09.12.2026 14:06:00] Описание")));
         QCOMPARE(log.entriesFor(key), entries);
-        QCOMPARE(db::OperationLog::filterKey(47), QStringLiteral("000047"));
+        QCOMPARE(meter::OperationLog::filterKey(47), QStringLiteral("000047"));
     }
 
     void appendAfterALineWithoutEnd()
     {
         QTemporaryDir dir;
-        const QString path = db::OperationLog::pathIn(dir.path());
+        const QString path = meter::OperationLog::pathIn(dir.path());
         QVERIFY(writeFile(path, "000001[a] b"));
-        QVERIFY(db::OperationLog(path).append(2, "c", QDateTime(QDate(2026, 1, 1), QTime(0, 0))));
+        QVERIFY(meter::OperationLog(path).append(2, "c", QDateTime(QDate(2026, 1, 1), QTime(0, 0))));
         QCOMPARE(readFile(path), QByteArray("000001[a] b\r\n000002[01.01.2026] c\r\n"));
     }
 
@@ -164,8 +164,8 @@ private slots:
 #ifdef Q_OS_UNIX
         QFETCH(int, room);
         QTemporaryDir dir;
-        const QString path = db::OperationLog::pathIn(dir.path());
-        db::OperationLog log(path);
+        const QString path = meter::OperationLog::pathIn(dir.path());
+        meter::OperationLog log(path);
         const QDateTime when(QDate(2026, 12, 9), QTime(14, 5, 9));
         for (int i = 0; i < 50; ++i)
             QVERIFY(log.append(4711, QStringLiteral("Описание=%1").arg(i), when));
@@ -196,7 +196,7 @@ private slots:
     void logPathIsAFolder()
     {
         QTemporaryDir dir;
-        db::OperationLog log(dir.path());
+        meter::OperationLog log(dir.path());
         QVERIFY(!log.append(1, "x", QDateTime::currentDateTime()));
         QCOMPARE(log.entriesFor(1), QStringList{});
     }

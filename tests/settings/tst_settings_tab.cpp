@@ -10,7 +10,7 @@
 #include "app/tabs/DbTab.h"
 #include "app/tabs/SettingsTab.h"
 #include "app/tabs/ShortReportAction.h"
-#include "db/OperationLog.h"
+#include "meter/OperationLog.h"
 #include "meter/SettingsTemplate.h"
 #include "meter/ShortReport.h"
 #include "metersim/MeterServer.h"

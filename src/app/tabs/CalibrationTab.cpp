@@ -1,6 +1,7 @@
 #include "CalibrationTab.h"
 
 #include "link/ExchangeEngine.h"
+#include "meter/OperationLog.h"
 
 #include <QGridLayout>
 #include <QLabel>

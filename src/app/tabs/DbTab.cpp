@@ -1,6 +1,6 @@
 #include "DbTab.h"
 
-#include "db/OperationLog.h"
+#include "meter/OperationLog.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -11,7 +11,7 @@
 
 namespace kelvar::app {
 
-DbTab::DbTab(QWidget *page, const db::OperationLog &log)
+DbTab::DbTab(QWidget *page, const meter::OperationLog &log)
     : QObject(page)
     , m_log(log)
 {

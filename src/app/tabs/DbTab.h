@@ -8,7 +8,7 @@ class QPlainTextEdit;
 class QSpinBox;
 class QWidget;
 
-namespace kelvar::db { class OperationLog; }
+namespace kelvar::meter { class OperationLog; }
 
 namespace kelvar::app {
 
@@ -16,7 +16,7 @@ class DbTab : public QObject
 {
     Q_OBJECT
 public:
-    DbTab(QWidget *page, const db::OperationLog &log);
+    DbTab(QWidget *page, const meter::OperationLog &log);
 
     // Refills MemoDb with the entries of the number in SpinFilter.
     void SpinFilterChange();
@@ -25,7 +25,7 @@ public:
     QPlainTextEdit *MemoDb;
 
 private:
-    const db::OperationLog &m_log;
+    const meter::OperationLog &m_log;
 };
 
 } // namespace kelvar::app

@@ -3,6 +3,7 @@
 #include "app/Controls.h"
 
 #include "meter/MeterInfo.h"
+#include "meter/OperationLog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

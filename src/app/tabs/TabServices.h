@@ -8,7 +8,7 @@
 //     (QWidget *page, const TabServices &services, <its actions>). It builds
 //     its controls into page under their object names, keeps references to
 //     the services it uses (not to the struct, which is a temporary), and
-//     runs its meter commands through a widget-free owner in kelvar_core
+//     runs its meter commands through a widget-free owner in a core library
 //     (registered on services.dispatcher). Its read and write buttons follow
 //     the engine's EnableControls signal; a write batch is started with
 //     ExchangeEngine::beginWriteBatch (refused while another write is pending).
@@ -22,10 +22,10 @@
 
 #include <functional>
 
-namespace kelvar::db { class OperationLog; }
 namespace kelvar::link { class ExchangeEngine; }
 namespace kelvar::meter {
 class MeterInfo;
+class OperationLog;
 class ResponseDispatcher;
 struct MeterState;
 }
@@ -37,7 +37,7 @@ struct TabServices {
     meter::ResponseDispatcher &dispatcher;   // owners of meter commands register here
     meter::MeterState &state;                // the meter at hand
     meter::MeterInfo &info;                  // what the meter reported about itself
-    db::OperationLog &log;                   // the bench operation log
+    meter::OperationLog &log;                // the bench operation log
     std::function<QString()> accessPassword; // the access password as typed on the connection panel
     MessageHandler message;                  // every message box of the window goes through here
     bool production = false;                 // start modes, decided before the tabs are built

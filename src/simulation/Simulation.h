@@ -3,10 +3,10 @@
 // SimulatedMeter.h offers the program, and the server itself for the
 // start-up benchmark.
 
-#include "app/SimulatedMeter.h"
+#include "simulation/SimulatedMeter.h"
 #include "metersim/MeterServer.h"
 
-namespace kelvar::app {
+namespace kelvar::simulation {
 
 // A numbered meter with a description, ready to use. nullptr and a message
 // when the pseudo-terminal cannot be made.
@@ -15,4 +15,4 @@ std::unique_ptr<sim::MeterServer> startSimulatedMeterServer(QString *error);
 // Sets the server's link parameters to the engine's.
 void matchLinkParameters(sim::MeterServer &server, const link::ExchangeEngine &engine);
 
-} // namespace kelvar::app
+} // namespace kelvar::simulation

@@ -2,7 +2,7 @@
 
 #include "SimulatedMeter.h"
 
-namespace kelvar::app {
+namespace kelvar::simulation {
 
 bool simulatedMeterAvailable()
 {
@@ -16,4 +16,4 @@ std::unique_ptr<SimulatedMeter> startSimulatedMeter(QString *error)
     return nullptr;
 }
 
-} // namespace kelvar::app
+} // namespace kelvar::simulation

@@ -3,7 +3,7 @@
 #include "common/TextFormat.h"
 #include "link/ExchangeEngine.h"
 
-namespace kelvar::app {
+namespace kelvar::simulation {
 
 namespace {
 
@@ -17,7 +17,7 @@ public:
     QString devicePath() const override { return m_server->devicePath(); }
     void matchLinkParameters(const link::ExchangeEngine &engine) override
     {
-        app::matchLinkParameters(*m_server, engine);
+        simulation::matchLinkParameters(*m_server, engine);
     }
 
 private:
@@ -61,4 +61,4 @@ void matchLinkParameters(sim::MeterServer &server, const link::ExchangeEngine &e
     });
 }
 
-} // namespace kelvar::app
+} // namespace kelvar::simulation

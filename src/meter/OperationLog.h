@@ -8,13 +8,15 @@
 // end of the file; the earlier lines are never rewritten, so a failed write
 // (disk full, the program killed) can lose at most the line being written.
 
+#include "meter/OperationLogSink.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 
-namespace kelvar::db {
+namespace kelvar::meter {
 
-class OperationLog
+class OperationLog : public OperationLogSink
 {
 public:
     static constexpr const char *FileName = "Setting_Kelvar_517.log";
@@ -37,7 +39,7 @@ public:
     // Appends one line stamped with the current time. Returns false when the
     // line could not be written; the file then holds exactly what it held
     // before. Callers swallow the failure: a log entry never stops a write.
-    bool AddToOperationLog(quint32 meterNumber, const QString &text) const;
+    bool AddToOperationLog(quint32 meterNumber, const QString &text) const override;
     bool append(quint32 meterNumber, const QString &text, const QDateTime &when) const;
 
     // The entries of one meter number in file order, each from its "[" on.
@@ -49,4 +51,4 @@ private:
     bool m_enabled = true;
 };
 
-} // namespace kelvar::db
+} // namespace kelvar::meter

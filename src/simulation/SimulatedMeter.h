@@ -10,7 +10,7 @@
 
 namespace kelvar::link { class ExchangeEngine; }
 
-namespace kelvar::app {
+namespace kelvar::simulation {
 
 class SimulatedMeter
 {
@@ -31,4 +31,4 @@ bool simulatedMeterAvailable();
 // the pseudo-terminal cannot be made or the build has no simulator.
 std::unique_ptr<SimulatedMeter> startSimulatedMeter(QString *error);
 
-} // namespace kelvar::app
+} // namespace kelvar::simulation

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 
-namespace kelvar::db {
+namespace kelvar::meter {
 
 QString OperationLog::pathIn(const QString &directory)
 {
@@ -94,4 +94,4 @@ QStringList OperationLog::entriesFor(qint64 number) const
     return entries;
 }
 
-} // namespace kelvar::db
+} // namespace kelvar::meter

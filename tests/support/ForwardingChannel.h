@@ -1,10 +1,11 @@
 #pragma once
-// A serial channel that passes everything to another one, for benchmarks
-// that watch what the engine does on the line: override what to observe.
+// A serial channel that passes everything to another one, for tests and
+// benchmarks that watch what the engine does on the line: override what to
+// observe.
 
 #include "link/SerialChannel.h"
 
-namespace kelvar::bench {
+namespace kelvar::test {
 
 class ForwardingChannel : public link::SerialChannel
 {
@@ -36,4 +37,4 @@ protected:
     link::SerialChannel &m_inner;
 };
 
-} // namespace kelvar::bench
+} // namespace kelvar::test
