@@ -665,7 +665,10 @@ int run(const QStringList &arguments)
             out() << parsed.parser.helpText() << QLatin1Char('\n') << exitCodesText();
             return ExitOk;
         }
-#include "cli/Password.h"
+        LinkOptions link = parsed.link;
+        link.password = accessPassword(parsed.parser, o);
+        std::unique_ptr<simulation::SimulatedMeter> simulated;
+        if (parsed.parser.isSet(o.simulate)) {
             QString error;
             simulated = simulation::startSimulatedMeter(&error);
             if (!simulated)
