@@ -7,6 +7,7 @@
 #include "link/Encoding.h"
 #include "link/Frame.h"
 #include "metersim/History.h"
+#include "metersim/MeterBus.h"
 #include "metersim/MeterModel.h"
 #include "metersim/Options.h"
 #include "metersim/Tariff.h"
@@ -827,6 +828,15 @@ private slots:
         QTest::newRow("bad garbage") << QStringList{"--garbage", "xyz"} << false;
         QTest::newRow("scan without scanner") << QStringList{"--scan", "123"} << false;
         QTest::newRow("positional") << QStringList{"meter"} << false;
+        QTest::newRow("bus") << QStringList{"--meter", "0", "--meter=17:/tmp/m17.json", "--corrupt-crc@17",
+                                            "--error@0", "4:6"}
+                             << true;
+        QTest::newRow("bus with --address") << QStringList{"--meter", "0", "--address", "3"} << false;
+        QTest::newRow("bus, two at one address") << QStringList{"--meter", "5", "--meter", "5"} << false;
+        QTest::newRow("bus with one --number") << QStringList{"--meter", "5", "--meter", "6", "--number", "9"} << false;
+        QTest::newRow("meter without address") << QStringList{"--meter", ":x.json"} << false;
+        QTest::newRow("non-fault names a meter") << QStringList{"--load@5", "2"} << false;
+        QTest::newRow("fault names no address") << QStringList{"--silent@x"} << false;
     }
     void options()
     {
@@ -865,6 +875,94 @@ private slots:
         s.seed = 3;
         applyOptions(o, s);
         QCOMPARE(s.seed, 3u);
+    }
+
+    // The meters of a line: each its own address, number, history and faults.
+    void optionsBus()
+    {
+        SimOptions o;
+        QVERIFY(parseOptions({"--meter", "0", "--meter", "200", "--protocol", "modbus", "--wire-baud", "meter",
+                              "--silent@200", "--fault-shots@200", "1"},
+                             &o, nullptr));
+        QList<StartingMeter> meters;
+        QString error;
+        QVERIFY2(startingMeters(o, &meters, &error), qPrintable(error));
+        QCOMPARE(meters.size(), 2);
+        QCOMPARE(meters[1].state.address, quint8(200));
+        QCOMPARE(meters[1].state.protocol, Protocol::Modbus);
+        QCOMPARE(meters[0].state.serialNumber, 100000u);
+        QCOMPARE(meters[1].state.serialNumber, 100200u);
+        QVERIFY(meters[0].state.seed != meters[1].state.seed);
+        Faults all;
+        all.wireBaud = -1;
+        QCOMPARE(meters[0].faults, all);
+        all.silent = true;
+        all.shots = 1;
+        QCOMPARE(meters[1].faults, all);
+        QVERIFY(parseOptions({"--meter", "0", "--silent@7"}, &o, nullptr));
+        QVERIFY(!startingMeters(o, &meters, &error));
+        QVERIFY(error.contains("7"));
+    }
+
+    // A line with several meters: an "Rs-485" address byte wakes only its
+    // meter, whose frame no other meter takes, whatever its first byte; in
+    // "MODBUS" each meter answers the frames with its own address.
+    void bus_data()
+    {
+        QTest::addColumn<Protocol>("protocol");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("sent");
+        QTest::addColumn<QList<int>>("taken"); // requests taken per meter (addresses 0, 17, 255)
+        const QString limit = hexOf(rs485(request(fn::ReadLimit)));
+        const QString reply = hexOf(rs485(hex("06 03 01")));
+        QTest::newRow("Rs-485 to 17") << Protocol::Rs485 << QStringList{"0:11", "5:" + limit} << "11" + reply
+                                      << QList<int>{0, 1, 0};
+        QTest::newRow("Rs-485 nobody at 16") << Protocol::Rs485 << QStringList{"0:10", "5:" + limit} << QString()
+                                             << QList<int>{0, 0, 0};
+        QTest::newRow("Rs-485 frame in pieces, a lone byte inside it")
+            << Protocol::Rs485 << QStringList{"0:ff", "5:" + limit.left(4), "6:" + limit.mid(4, 2), "7:" + limit.mid(6)}
+            << "ff" + reply << QList<int>{0, 0, 1};
+        QTest::newRow("Rs-485 nobody at 16, then 0")
+            << Protocol::Rs485 << QStringList{"0:10", "30:00", "35:" + limit} << "00" + reply << QList<int>{1, 0, 0};
+        QTest::newRow("Rs-485 readdressed mid-way") << Protocol::Rs485
+                                                    << QStringList{"0:11", "5:" + limit.left(4), "300:00", "305:" + limit}
+                                                    << "11" "00" + reply << QList<int>{1, 0, 0};
+        QTest::newRow("MODBUS to 255") << Protocol::Modbus << QStringList{"0:" + hexOf(modbus(request(fn::ReadLimit), 255))}
+                                       << hexOf(modbus(hex("06 03 01"), 255)) << QList<int>{0, 0, 1};
+        QTest::newRow("MODBUS nobody at 16") << Protocol::Modbus
+                                             << QStringList{"0:" + hexOf(modbus(request(fn::ReadLimit), 16))} << QString()
+                                             << QList<int>{0, 0, 0};
+    }
+    void bus()
+    {
+        QFETCH(Protocol, protocol);
+        QFETCH(QStringList, steps);
+        QFETCH(QString, sent);
+        QFETCH(QList<int>, taken);
+        MeterBus bus;
+        for (const int address : {0, 17, 255}) {
+            MeterState s;
+            s.address = static_cast<quint8>(address);
+            s.protocol = protocol;
+            if (address == 0)
+                bus.meter(0).setState(s, Noon);
+            else
+                bus.add(s, Noon);
+        }
+        for (int i = 0; i < bus.size(); ++i)
+            bus.meter(i).powerOn(Noon);
+        QByteArray line;
+        QList<int> requests(bus.size());
+        for (const QString &step : steps) {
+            const QStringList parts = step.split(':');
+            for (const MeterFeed &f : bus.feed(hex(parts[1].toLatin1().constData()), Noon + parts[0].toLongLong())) {
+                for (const Transmission &t : f.result.sends)
+                    line += t.bytes;
+                requests[f.meter] += static_cast<int>(f.result.requests.size());
+            }
+        }
+        QCOMPARE(hexOf(line), sent);
+        QCOMPARE(requests, taken);
     }
 };
 

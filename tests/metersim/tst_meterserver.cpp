@@ -295,6 +295,43 @@ private slots:
         QCOMPARE(m_server->receivedRequests().size(), 1);
     }
 
+    // Four meters on one line, wire time on: each answers its own address
+    // with its own number, other addresses get nothing, and a fault naming
+    // one meter leaves the others alone. The executable serves the same line.
+    void busOfMeters_data() { everyCommand_data(); }
+    void busOfMeters()
+    {
+        QFETCH(Protocol, protocol);
+        const QString exe = qEnvironmentVariable("METERSIM_EXE");
+        QProcess p;
+        p.start(exe, {"--meter", "0", "--meter", "17", "--meter", "200", "--meter", "255", "--protocol",
+                      protocol == Protocol::Rs485 ? "rs485" : "modbus", "--baud", "38400", "--wire-baud", "meter",
+                      "--corrupt-crc@200"});
+        QVERIFY(p.waitForReadyRead(5000));
+        SimClient client(QString::fromLocal8Bit(p.readLine()).trimmed());
+        QVERIFY(client.isOpen());
+        for (const int address : {0, 17, 255, 16, 1}) {
+            const QByteArray reply = client.exchange(request(fn::ReadNumber), protocol, quint8(address), 200);
+            if (address == 16 || address == 1)
+                QVERIFY2(reply.isEmpty(), qPrintable(hexText(reply)));
+            else
+                QCOMPARE(readSerialNumber(reply, 2), 100000u + quint32(address));
+        }
+        QByteArray spoilt = frameOf(hex("01 05 68 87 01"), protocol, 200);
+        spoilt[spoilt.size() - 1] = static_cast<char>(spoilt[spoilt.size() - 1] ^ 0xFF);
+        if (protocol == Protocol::Rs485) {
+            client.write(hex("C8"));
+            QCOMPARE(hexText(client.readFor(100)), QStringLiteral("C8"));
+            client.write(AppendCrc(request(fn::ReadNumber)));
+        } else {
+            client.write(frameOf(request(fn::ReadNumber), protocol, 200));
+        }
+        QCOMPARE(hexText(client.readUntil([&](const QByteArray &b) { return b.size() >= spoilt.size(); }, 500)),
+                 hexText(spoilt));
+        p.terminate();
+        QVERIFY(p.waitForFinished(5000));
+    }
+
     void silentMeterGivesNoEcho()
     {
         Faults f;

@@ -306,6 +306,18 @@ FeedResult MeterModel::feed(const QByteArray &bytes, qint64 hostMs)
     return result;
 }
 
+bool MeterModel::midFrame(qint64 hostMs) const
+{
+    const Framing &f = *m_framing;
+    const bool receiving = f.phase == Framing::Phase::Frame || f.phase == Framing::Phase::Skip;
+    return receiving && hostMs >= f.lastByteMs && hostMs - f.lastByteMs <= FrameTimeoutMs;
+}
+
+void MeterModel::abandonFrame()
+{
+    *m_framing = Framing{};
+}
+
 void MeterModel::feedRs485(const QByteArray &bytes, qint64 hostMs, FeedResult &result)
 {
     using Phase = Framing::Phase;

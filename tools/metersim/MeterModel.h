@@ -66,6 +66,12 @@ public:
 
     // Bytes arrived from the line at hostMs.
     FeedResult feed(const QByteArray &bytes, qint64 hostMs);
+    // "Rs-485": a frame (or a bad one being skipped) is under way at hostMs,
+    // so a lone byte now belongs to it rather than being an address byte.
+    bool midFrame(qint64 hostMs) const;
+    // An address byte went by on the line: whatever this meter was receiving
+    // is over (the ninth bit starts a new exchange for every meter).
+    void abandonFrame();
     // One complete request without address (code .. CRC) -> the reply without
     // address, or empty when the meter does not answer. No faults, no framing.
     QByteArray process(const QByteArray &frame, qint64 hostMs);

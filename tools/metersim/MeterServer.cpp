@@ -21,29 +21,39 @@ protected:
     void started() override
     {
         auto *save = new QTimer(this);
-        connect(save, &QTimer::timeout, this, [this] { m_server->saveState(); });
+        connect(save, &QTimer::timeout, this, [this] { m_server->saveAll(); });
         save->start(PeriodicSaveMs);
     }
 
     void received(const QByteArray &bytes) override
     {
         trace(QStringLiteral("<- "), bytes);
-        FeedResult result;
+        QList<MeterFeed> feeds;
         {
             QMutexLocker lock(&m_server->m_mutex);
-            result = m_server->m_model->feed(bytes, MeterModel::hostNowMs());
-            m_server->m_received += result.requests;
+            feeds = m_server->m_bus.feed(bytes, MeterModel::hostNowMs());
+            for (const MeterFeed &feed : std::as_const(feeds))
+                m_server->m_meters[feed.meter].received += feed.result.requests;
         }
-        for (const QByteArray &frame : std::as_const(result.requests))
+        for (const MeterFeed &feed : std::as_const(feeds))
+            answer(feed.meter, feed.result);
+    }
+
+    void wrote(const QByteArray &bytes) override { trace(QStringLiteral("-> "), bytes); }
+
+private:
+    void answer(int meter, const FeedResult &result)
+    {
+        for (const QByteArray &frame : result.requests)
             emit m_server->requestReceived(frame);
         if (result.stateChanged)
-            m_server->saveState();
-        auto switchLink = [this] {
+            m_server->saveState(meter);
+        auto switchLink = [server = m_server, meter] {
             {
-                QMutexLocker lock(&m_server->m_mutex);
-                m_server->m_model->applyLinkChange();
+                QMutexLocker lock(&server->m_mutex);
+                server->m_bus.meter(meter).applyLinkChange();
             }
-            m_server->saveState();
+            server->saveState(meter);
         };
         if (result.linkChangeAfterSends && result.sends.isEmpty())
             switchLink();
@@ -69,9 +79,6 @@ protected:
         }
     }
 
-    void wrote(const QByteArray &bytes) override { trace(QStringLiteral("-> "), bytes); }
-
-private:
     void trace(const QString &direction, const QByteArray &bytes)
     {
         std::function<void(const QString &)> sink;
@@ -86,7 +93,7 @@ private:
     MeterServer *m_server;
 };
 
-MeterServer::MeterServer(QObject *parent) : PtyServer(parent), m_model(std::make_unique<MeterModel>()) {}
+MeterServer::MeterServer(QObject *parent) : PtyServer(parent), m_meters(1) {}
 
 MeterServer::~MeterServer()
 {
@@ -103,98 +110,134 @@ QString MeterServer::threadName() const
     return QStringLiteral("metersim");
 }
 
+int MeterServer::addMeter(const MeterState &state)
+{
+    int index = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        const qint64 now = MeterModel::hostNowMs();
+        index = m_bus.add(state, now);
+        m_meters.append(Meter{});
+        if (isRunning())
+            m_bus.meter(index).powerOn(now);
+    }
+    if (isRunning())
+        saveState(index);
+    return index;
+}
+
+int MeterServer::meterCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_bus.size();
+}
+
 void MeterServer::starting()
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_model->powerOn(MeterModel::hostNowMs());
+        const qint64 now = MeterModel::hostNowMs();
+        for (int i = 0; i < m_bus.size(); ++i)
+            m_bus.meter(i).powerOn(now);
     }
-    saveState();
+    saveAll();
 }
 
 void MeterServer::stopped()
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_model->powerOff(MeterModel::hostNowMs());
+        const qint64 now = MeterModel::hostNowMs();
+        for (int i = 0; i < m_bus.size(); ++i)
+            m_bus.meter(i).powerOff(now);
     }
-    saveState();
+    saveAll();
 }
 
-void MeterServer::setStateFile(const QString &path)
+void MeterServer::setStateFile(const QString &path, int meter)
 {
     QMutexLocker lock(&m_mutex);
-    m_stateFile = path;
+    m_meters[meter].stateFile = path;
 }
 
-void MeterServer::saveState()
+void MeterServer::saveState(int meter)
 {
     QMutexLocker lock(&m_mutex);
-    if (m_stateFile.isEmpty())
+    const QString &file = m_meters[meter].stateFile;
+    if (file.isEmpty())
         return;
     QString error;
-    if (!m_model->state(MeterModel::hostNowMs()).save(m_stateFile, &error))
-        qWarning("metersim: cannot save the state to %s: %s", qPrintable(m_stateFile), qPrintable(error));
+    if (!m_bus.meter(meter).state(MeterModel::hostNowMs()).save(file, &error))
+        qWarning("metersim: cannot save the state to %s: %s", qPrintable(file), qPrintable(error));
 }
 
-MeterState MeterServer::state() const
+void MeterServer::saveAll()
+{
+    for (int i = 0; i < meterCount(); ++i)
+        saveState(i);
+}
+
+MeterState MeterServer::state(int meter) const
 {
     QMutexLocker lock(&m_mutex);
-    return m_model->state(MeterModel::hostNowMs());
+    return m_bus.meter(meter).state(MeterModel::hostNowMs());
 }
 
-void MeterServer::setState(const MeterState &state)
+void MeterServer::setState(const MeterState &state, int meter)
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_model->setState(state, MeterModel::hostNowMs());
+        m_bus.meter(meter).setState(state, MeterModel::hostNowMs());
     }
     if (isRunning())
-        saveState();
+        saveState(meter);
 }
 
-void MeterServer::updateState(const std::function<void(MeterState &)> &change)
+void MeterServer::updateState(const std::function<void(MeterState &)> &change, int meter)
 {
     {
         QMutexLocker lock(&m_mutex);
         const qint64 now = MeterModel::hostNowMs();
-        MeterState state = m_model->state(now);
+        MeterModel &model = m_bus.meter(meter);
+        MeterState state = model.state(now);
         change(state);
-        m_model->setState(state, now);
+        model.setState(state, now);
     }
     if (isRunning())
-        saveState();
+        saveState(meter);
 }
 
-Faults MeterServer::faults() const
+Faults MeterServer::faults(int meter) const
 {
     QMutexLocker lock(&m_mutex);
-    return m_model->faults();
+    return m_bus.meter(meter).faults();
 }
 
-void MeterServer::setFaults(const Faults &faults)
+void MeterServer::setFaults(const Faults &faults, int meter)
 {
     QMutexLocker lock(&m_mutex);
-    m_model->setFaults(faults);
+    m_bus.meter(meter).setFaults(faults);
 }
 
-QList<QByteArray> MeterServer::receivedRequests() const
+QList<QByteArray> MeterServer::receivedRequests(int meter) const
 {
     QMutexLocker lock(&m_mutex);
-    return m_received;
+    return m_meters[meter].received;
 }
 
 void MeterServer::clearReceived()
 {
     QMutexLocker lock(&m_mutex);
-    m_received.clear();
-    m_model->clearTally();
+    for (int i = 0; i < m_bus.size(); ++i) {
+        m_meters[i].received.clear();
+        m_bus.meter(i).clearTally();
+    }
 }
 
-ReplyTally MeterServer::tally() const
+ReplyTally MeterServer::tally(int meter) const
 {
     QMutexLocker lock(&m_mutex);
-    return m_model->tally();
+    return m_bus.meter(meter).tally();
 }
 
 void MeterServer::setDropAfter(int replies)

@@ -7,6 +7,7 @@
 // Every public member may be called from any thread.
 
 #include "Faults.h"
+#include "MeterBus.h"
 #include "MeterModel.h"
 #include "MeterState.h"
 #include "PtyServer.h"
@@ -31,21 +32,27 @@ public:
     explicit MeterServer(QObject *parent = nullptr);
     ~MeterServer() override;
 
-    // Save the state to this JSON file after every write request and at stop.
-    void setStateFile(const QString &path);
+    // More meters on the same line (an RS-485 bus, see MeterBus); the server
+    // starts with one, index 0. Returns the new meter's index. Members that
+    // take a meter index act on meter 0 without one.
+    int addMeter(const MeterState &state);
+    int meterCount() const;
 
-    MeterState state() const;                     // readings brought up to now
-    void setState(const MeterState &state);
-    void updateState(const std::function<void(MeterState &)> &change);
-    Faults faults() const;
-    void setFaults(const Faults &faults);
+    // Save the meter's state to this JSON file after every write request and at stop.
+    void setStateFile(const QString &path, int meter = 0);
+
+    MeterState state(int meter = 0) const;        // readings brought up to now
+    void setState(const MeterState &state, int meter = 0);
+    void updateState(const std::function<void(MeterState &)> &change, int meter = 0);
+    Faults faults(int meter = 0) const;
+    void setFaults(const Faults &faults, int meter = 0);
 
     // Every complete request frame the meter took (code, length, data, CRC;
     // no address), in order.
-    QList<QByteArray> receivedRequests() const;
-    void clearReceived();
+    QList<QByteArray> receivedRequests(int meter = 0) const;
+    void clearReceived(); // of every meter, with their tallies
     // How the meter answered the requests it took (cleared by clearReceived()).
-    ReplyTally tally() const;
+    ReplyTally tally(int meter = 0) const;
 
     // Every n replies (0: never) the device is replaced as by replaceDevice(),
     // right after the nth reply has left.
@@ -56,8 +63,8 @@ public:
     void setTrace(const std::function<void(const QString &)> &sink);
 
 signals:
-    // A complete request frame as in receivedRequests() (queued to receivers
-    // in other threads).
+    // A complete request frame as in receivedRequests(), taken by any meter
+    // (queued to receivers in other threads).
     void requestReceived(QByteArray frame);
 
 protected:
@@ -68,14 +75,18 @@ protected:
 
 private:
     friend class MeterWorker;
-    void saveState();
+    struct Meter {
+        QList<QByteArray> received;
+        QString stateFile;
+    };
+    void saveState(int meter);
+    void saveAll();
     // Counts a reply towards the next drop; true when the device is to go now.
     bool countReplyForDrop();
 
-    mutable QMutex m_mutex;                  // guards the model, the requests, the file and the trace
-    std::unique_ptr<MeterModel> m_model;
-    QList<QByteArray> m_received;
-    QString m_stateFile;
+    mutable QMutex m_mutex;                  // guards the bus, the meters, the trace
+    mutable MeterBus m_bus;                  // reading a state brings its readings up to now
+    QList<Meter> m_meters;                   // beside the bus's models, by index
     int m_dropAfter = 0;
     int m_repliesToDrop = 0;
     std::function<void(const QString &)> m_trace;

@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <iterator>
 
@@ -15,6 +17,7 @@ struct Switch {
 
 const Switch Switches[] = {
     {"state", "FILE", "keep the meter's state in this JSON file (loaded at start, saved on every write and at exit)"},
+    {"meter", "ADDRESS[:FILE]", "a meter at ADDRESS, its state kept in FILE; repeat it for several meters on the line"},
     {"password", "N", "access password 0..65535 (default 1)"},
     {"address", "N", "meter address 0..255 (default 0)"},
     {"protocol", "rs485|modbus", "protocol type (default rs485)"},
@@ -99,10 +102,21 @@ bool parseOptions(const QStringList &arguments, SimOptions *options, QString *er
             arg = arg.left(eq);
             hasValue = true;
         }
+        // A fault switch may name the meter it is for: --silent@17.
+        int faultMeter = -1;
+        if (const qsizetype at = arg.indexOf('@'); at >= 0) {
+            qint64 address = 0;
+            if (!number(arg.mid(at + 1), 0, 255, &address))
+                return fail(QStringLiteral("--%1: \"%2\" is not a meter address").arg(arg, arg.mid(at + 1)));
+            faultMeter = static_cast<int>(address);
+            arg = arg.left(at);
+        }
         const Switch *sw = findSwitch(arg);
         const FaultOption *fault = sw ? nullptr : findFault(arg);
         if (!sw && !fault)
             return fail(QStringLiteral("unknown option --%1").arg(arg));
+        if (sw && faultMeter >= 0)
+            return fail(QStringLiteral("--%1 cannot name a meter: only fault switches can").arg(arg));
         const bool wantsValue = *(sw ? sw->value : fault->value) != '\0';
         if (wantsValue && !hasValue) {
             if (i + 1 >= arguments.size())
@@ -113,8 +127,11 @@ bool parseOptions(const QStringList &arguments, SimOptions *options, QString *er
         }
         if (fault) {
             QString why;
-            if (!applyFaultOption(o.faults, arg, value, &why))
+            Faults checked;
+            if (!applyFaultOption(faultMeter >= 0 ? checked : o.faults, arg, value, &why))
                 return fail(why);
+            if (faultMeter >= 0)
+                o.meterFaults.append({faultMeter, arg, value});
             continue;
         }
         const QString bad = QStringLiteral("--%1: \"%2\" is not a valid value").arg(arg, value);
@@ -127,6 +144,14 @@ bool parseOptions(const QStringList &arguments, SimOptions *options, QString *er
             o.*(numeric->field) = static_cast<int>(n);
         } else if (arg == "state") {
             o.stateFile = value;
+        } else if (arg == "meter") {
+            const qsizetype colon = value.indexOf(':');
+            if (!number(value.left(colon), 0, 255, &n) || (colon >= 0 && colon == value.size() - 1))
+                return fail(bad);
+            for (const SimOptions::BusMeter &m : std::as_const(o.meters))
+                if (m.address == n)
+                    return fail(QStringLiteral("--meter: two meters at address %1").arg(n));
+            o.meters.append({static_cast<int>(n), colon >= 0 ? value.mid(colon + 1) : QString()});
         } else if (arg == "protocol") {
             if (value == "rs485")
                 o.protocol = link::Protocol::Rs485;
@@ -181,6 +206,10 @@ bool parseOptions(const QStringList &arguments, SimOptions *options, QString *er
     }
     if ((!o.scanCodes.isEmpty() || !o.scannerLinkPath.isEmpty()) && !o.scanner)
         return fail(QStringLiteral("--scan and --scanner-link need --scanner"));
+    if (!o.meters.isEmpty() && (o.address || !o.stateFile.isEmpty()))
+        return fail(QStringLiteral("--address and --state are for one meter; with --meter give ADDRESS[:FILE]"));
+    if (o.meters.size() > 1 && o.number)
+        return fail(QStringLiteral("--number is for one meter; the meters of a line keep theirs in their state files"));
     *options = o;
     return true;
 }
@@ -207,6 +236,48 @@ void applyOptions(const SimOptions &o, MeterState &state)
         state.seed = *o.seed;
 }
 
+bool startingMeters(const SimOptions &o, QList<StartingMeter> *meters, QString *error)
+{
+    QList<SimOptions::BusMeter> wanted = o.meters;
+    const bool bus = !wanted.isEmpty();
+    if (!bus)
+        wanted.append({-1, o.stateFile});
+    QList<StartingMeter> out;
+    for (const SimOptions::BusMeter &m : std::as_const(wanted)) {
+        StartingMeter meter;
+        meter.stateFile = m.stateFile;
+        const bool known = !m.stateFile.isEmpty() && QFileInfo::exists(m.stateFile);
+        QString why;
+        if (known && !MeterState::load(m.stateFile, &meter.state, &why)) {
+            if (error)
+                *error = QStringLiteral("%1: %2").arg(m.stateFile, why);
+            return false;
+        }
+        applyOptions(o, meter.state);
+        if (bus) {
+            meter.state.address = static_cast<quint8>(m.address);
+            if (!known && !o.number)
+                meter.state.serialNumber = 100000u + static_cast<quint32>(m.address);
+            if (!known)
+                meter.state.seed = o.seed.value_or(meter.state.seed) + static_cast<quint32>(m.address);
+        }
+        meter.faults = o.faults;
+        out.append(meter);
+    }
+    for (const SimOptions::MeterFault &f : o.meterFaults) {
+        const auto it = std::find_if(out.begin(), out.end(),
+                                     [&](const StartingMeter &m) { return m.state.address == f.address; });
+        if (it == out.end()) {
+            if (error)
+                *error = QStringLiteral("--%1@%2: no meter at address %2").arg(f.name).arg(f.address);
+            return false;
+        }
+        applyFaultOption(it->faults, f.name, f.value);
+    }
+    *meters = out;
+    return true;
+}
+
 QString usageText()
 {
     QString text = QStringLiteral(
@@ -220,7 +291,8 @@ QString usageText()
     };
     for (const Switch &s : Switches)
         line(s.name, s.value, s.help);
-    text += QStringLiteral("\nFaults (persistent unless --fault-shots is given):\n");
+    text += QStringLiteral("\nFaults (persistent unless --fault-shots is given; NAME@ADDRESS, e.g.\n"
+                           "--corrupt-crc@17, applies a fault to the meter at that address only):\n");
     for (const FaultOption &f : faultOptions())
         line(f.name, f.value, f.help);
     return text;

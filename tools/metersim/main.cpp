@@ -56,32 +56,33 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    MeterState state;
-    if (!options.stateFile.isEmpty() && QFileInfo::exists(options.stateFile) &&
-        !MeterState::load(options.stateFile, &state, &error)) {
-        printLine(QStringLiteral("kelvar517-meter-sim: %1: %2").arg(options.stateFile, error), stderr);
+    QList<StartingMeter> meters;
+    if (!startingMeters(options, &meters, &error)) {
+        printLine(QStringLiteral("kelvar517-meter-sim: %1").arg(error), stderr);
         return 1;
     }
-    applyOptions(options, state);
-
-    MeterServer meter;
-    meter.setState(state);
-    meter.setFaults(options.faults);
-    meter.setDropAfter(options.dropAfter.value_or(0));
-    meter.setStateFile(options.stateFile);
+    MeterServer server;
+    for (int i = 0; i < meters.size(); ++i) {
+        const int index = i == 0 ? 0 : server.addMeter(meters[i].state);
+        if (i == 0)
+            server.setState(meters[i].state);
+        server.setFaults(meters[i].faults, index);
+        server.setStateFile(meters[i].stateFile, index);
+    }
+    server.setDropAfter(options.dropAfter.value_or(0));
     if (options.verbose)
-        meter.setTrace([](const QString &line) { printLine(line, stderr); });
-    if (!meter.start(&error)) {
+        server.setTrace([](const QString &line) { printLine(line, stderr); });
+    if (!server.start(&error)) {
         printLine(QStringLiteral("kelvar517-meter-sim: %1").arg(error), stderr);
         return 1;
     }
     // The links exist before the paths are printed, so a script may use either at once.
-    if (!options.linkPath.isEmpty() && !meter.createLink(options.linkPath)) {
+    if (!options.linkPath.isEmpty() && !server.createLink(options.linkPath)) {
         printLine(QStringLiteral("kelvar517-meter-sim: cannot make the link %1").arg(options.linkPath), stderr);
         return 1;
     }
 
-    printLine(meter.devicePath());
+    printLine(server.devicePath());
 
     ScannerServer scanner;
     const auto ending = options.scanCrLf ? ScannerServer::LineEnding::CrLf : ScannerServer::LineEnding::Cr;
@@ -128,8 +129,8 @@ int main(int argc, char *argv[])
             char number = 0;
             if (::read(signalPipe[0], &number, 1) == 1 && number == SIGUSR1) {
                 QString why;
-                if (meter.replaceDevice(&why))
-                    printLine(meter.devicePath());
+                if (server.replaceDevice(&why))
+                    printLine(server.devicePath());
                 else
                     printLine(QStringLiteral("kelvar517-meter-sim: no new device: %1").arg(why), stderr);
                 return;
@@ -139,6 +140,6 @@ int main(int argc, char *argv[])
     }
     const int code = app.exec();
     scanner.stop();
-    meter.stop();
+    server.stop();
     return code;
 }
