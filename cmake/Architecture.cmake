@@ -33,6 +33,6 @@ kelvar_area(db          meter platform common)
 # through; only with KELVAR_SIMULATOR does it link the simulator itself.
 kelvar_area(simulation  metersim link common)
 kelvar_area(app         common platform link meter scanner schedule journals export db simulation)
-kelvar_area(cli         common link meter schedule journals export simulation)
+kelvar_area(cli         common link meter schedule journals export db simulation)
 # tools/metersim: frames, CRC, the command catalogue and the code page.
 kelvar_area(metersim    link common)

@@ -1,5 +1,8 @@
 #include "Commands.h"
 
+#include "simulation/SimulatedMeter.h"
+#include "cli/MeterJobs.h"
+#include "cli/MultiPort.h"
 #include "cli/Password.h"
 #include "cli/Progress.h"
 #include "cli/Session.h"
@@ -55,8 +58,21 @@ const QStringList &parityNames()
 // --- Options -------------------------------------------------------------------
 
 struct Options {
-    QCommandLineOption port{QStringLiteral("port"), QStringLiteral("The meter's serial port (COM3, ttyUSB0, /dev/pts/4)."),
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("The meter's serial port (COM3, ttyUSB0, /dev/pts/4); repeated: several "
+                                           "meters at once."),
                             QStringLiteral("NAME")};
+    QCommandLineOption ports{QStringLiteral("ports"),
+                             QStringLiteral("A file listing the meters' ports, one per line, each optionally "
+                                            "followed by the meter's address: all of them at once."),
+                             QStringLiteral("FILE")};
+    QCommandLineOption production{QStringLiteral("production"),
+                                  QStringLiteral("Record each completed write in the production database as the "
+                                                 "window's production mode does (identifies workstation, operator "
+                                                 "and plant first).")};
+    QCommandLineOption keepClock{QStringLiteral("keep-clock"),
+                                 QStringLiteral("With --production: leave the workstation clock as it is instead of "
+                                                "setting it from the database server.")};
     QCommandLineOption protocol{QStringLiteral("protocol"), QStringLiteral("Protocol type: rs485 (default) or modbus."),
                                 QStringLiteral("TYPE"), QStringLiteral("rs485")};
     QCommandLineOption parity{QStringLiteral("parity"), QStringLiteral("MODBUS parity: none (default), even or odd."),
@@ -112,7 +128,7 @@ struct Options {
 
     QList<QCommandLineOption> link() const
     {
-        return {port, protocol, parity, baud, address, timeout, pause, password, passwordFile, simulate, trace};
+        return {port, ports, protocol, parity, baud, address, timeout, pause, password, passwordFile, simulate, trace};
     }
 };
 
@@ -154,11 +170,34 @@ int choiceOption(const QCommandLineParser &p, const QCommandLineOption &o, const
 LinkOptions linkOptions(const QCommandLineParser &p, const Options &o)
 {
     LinkOptions link;
-    link.port = p.value(o.port);
+    for (const QString &name : p.values(o.port))
+        link.ports << PortTarget{name, std::nullopt};
+    if (p.isSet(o.ports)) {
+        QFile file(p.value(o.ports));
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            throw UsageError{QStringLiteral("--ports: %1: %2").arg(file.fileName(), file.errorString())};
+        QString error;
+        const auto listed = parsePortsList(QString::fromUtf8(file.readAll()), &error);
+        if (!listed)
+            throw UsageError{QStringLiteral("--ports: %1: %2").arg(file.fileName(), error)};
+        link.ports << *listed;
+    }
+    for (int i = 0; i < link.ports.size(); ++i) {
+        for (int j = 0; j < i; ++j) {
+            if (link.ports.at(j).port == link.ports.at(i).port)
+                throw UsageError{QStringLiteral("the port %1 is given twice").arg(link.ports.at(i).port)};
+        }
+    }
+    link.port = link.ports.isEmpty() ? QString() : link.ports.first().port;
+    // One port alone is the single meter of the plain commands.
+    if (link.ports.size() == 1 && !p.isSet(o.ports))
+        link.ports.clear();
     if (link.port.isEmpty() && !p.isSet(o.simulate))
         throw UsageError{QStringLiteral("--port is needed: the meter's serial port (or --simulate)")};
     if (!link.port.isEmpty() && p.isSet(o.simulate))
         throw UsageError{QStringLiteral("--port and --simulate exclude each other")};
+    if (!link.ports.isEmpty() && p.isSet(o.trace))
+        throw UsageError{QStringLiteral("--trace follows one port only")};
     link.protocol = choiceOption(p, o.protocol, protocolNames()) == 1 ? link::Protocol::Modbus : link::Protocol::Rs485;
     link.parityIndex = choiceOption(p, o.parity, parityNames());
     link.baudIndex = choiceOption(p, o.baud, meter::baudTexts());
@@ -241,13 +280,7 @@ struct Run {
         }
     }
     // Connects and reads one poll cycle.
-    int connectAndRead()
-    {
-        int result = session.connectMeter();
-        if (result == ExitOk)
-            result = session.readCycle();
-        return result;
-    }
+    int connectAndRead() { return readMeter(session); }
     int fail(int code)
     {
         progress.finish();
@@ -257,10 +290,56 @@ struct Run {
     }
 };
 
+// Several meters at once (also one meter whose outcome is asked for as a
+// table row: --json or --production): the job on each port, then the table
+// or the JSON array. Exit: the highest code of a meter.
+int onPorts(const QCommandLineParser &p, const Options &o, LinkOptions link, const MeterJob &job,
+            const ProductionSetup *production = nullptr)
+{
+    if (link.simulated)
+        throw UsageError{QStringLiteral("--simulate runs one meter: without --json and --production")};
+    if (link.ports.isEmpty())
+        link.ports << PortTarget{link.port, std::nullopt};
+    const QList<MeterOutcome> outcomes = runOnPorts({link, link.ports, production, Progress::stderrIsTerminal()}, job);
+    if (p.isSet(o.json)) {
+        out() << QJsonDocument(outcomeJson(outcomes)).toJson(QJsonDocument::Indented);
+    } else {
+        for (const MeterOutcome &m : outcomes) {
+            if (!m.text.isEmpty())
+                out() << QStringLiteral("== %1 ==\n").arg(m.port) << m.text << QLatin1Char('\n');
+        }
+        out() << outcomeTable(outcomes);
+    }
+    out().flush();
+    return combinedExit(outcomes);
+}
+
+bool onSeveral(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
+{
+    return !link.ports.isEmpty() || p.isSet(o.json);
+}
+
+void oneMeterOnly(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
+{
+    if (onSeveral(p, o, link))
+        throw UsageError{QStringLiteral("this command works on one meter: one --port")};
+}
+
 // --- Commands --------------------------------------------------------------------
 
 int infoCommand(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
 {
+    if (!link.ports.isEmpty()) {
+        const bool json = p.isSet(o.json);
+        return onPorts(p, o, link, [json](Session &session, MeterOutcome &outcome) {
+            const int result = readMeter(session);
+            if (result == ExitOk && json)
+                outcome.values[QStringLiteral("info")] = infoJson(session.info(), session.engine());
+            else if (result == ExitOk)
+                outcome.text = infoText(session.info());
+            return result;
+        });
+    }
     Run run(p, o, link);
     if (const int result = run.connectAndRead())
         return run.fail(result);
@@ -276,7 +355,7 @@ int printComparison(const QList<meter::ComparisonRow> &rows)
 {
     out() << comparisonText(rows);
     out().flush();
-    return meter::allMatch(rows) ? ExitOk : ExitRefused;
+    return comparisonExit(rows);
 }
 
 int writeCommand(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
@@ -284,42 +363,51 @@ int writeCommand(const QCommandLineParser &p, const Options &o, const LinkOption
     const meter::SettingsTemplate tpl = templateOption(p, o);
     if (tpl.values.writePassword)
         warnReadable(p.value(o.templateFile), QStringLiteral("a new access password"));
-    Run run(p, o, link);
-    if (const int result = run.connectAndRead())
-        return run.fail(result);
-    const int written = run.session.writeSettings(tpl);
-    if (written != ExitOk)
-        return run.fail(written);
-    if (!tpl.values.anyTicked() && tpl.values.number == 0) {
-        err() << run.session.error() << Qt::endl;
-        return ExitOk;
+    if (p.isSet(o.keepClock) && !p.isSet(o.production))
+        throw UsageError{QStringLiteral("--keep-clock goes with --production")};
+    if (p.isSet(o.production)) {
+        const auto production = identifyWorkstation(!p.isSet(o.keepClock), [](const QString &text) {
+            err() << text << Qt::endl;
+        });
+        if (!production)
+            return ExitRefused;
+        return onPorts(p, o, link, [tpl](Session &session, MeterOutcome &outcome) {
+            return writeMeter(session, tpl, &outcome.comparison);
+        }, &*production);
     }
-    // The meter is read afresh: every value compared was read after the write.
-    if (const int result = run.session.readCycle())
-        return run.fail(result);
-    QDateTime expected = QDateTime::currentDateTime();
-    if (tpl.fixedClock && run.session.clockWrittenAt().isValid())
-        expected = QDateTime(tpl.values.date, tpl.values.time)
-                       .addMSecs(run.session.clockWrittenAt().msecsTo(QDateTime::currentDateTime()));
-    return printComparison(
-        meter::compareTemplate(tpl, meter::readingFrom(run.session.info(), run.session.engine()), expected));
+    if (onSeveral(p, o, link)) {
+        return onPorts(p, o, link, [tpl](Session &session, MeterOutcome &outcome) {
+            return writeMeter(session, tpl, &outcome.comparison);
+        });
+    }
+    Run run(p, o, link);
+    QList<meter::ComparisonRow> rows;
+    const int result = writeMeter(run.session, tpl, &rows);
+    if (!rows.isEmpty())
+        return printComparison(rows);
+    if (result == ExitOk)   // nothing to write: the reason on standard error
+        err() << run.session.error() << Qt::endl;
+    return run.fail(result);
 }
 
 int compareCommand(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
 {
     const meter::SettingsTemplate tpl = templateOption(p, o);
+    const MeterJob job = [tpl](Session &session, MeterOutcome &outcome) {
+        return compareMeter(session, tpl, &outcome.comparison);
+    };
+    if (onSeveral(p, o, link))
+        return onPorts(p, o, link, job);
     Run run(p, o, link);
-    if (const int result = run.connectAndRead())
-        return run.fail(result);
-    // A fixed clock has run on since it was written, by an unknown time.
-    const QDateTime expected = tpl.fixedClock ? QDateTime() : QDateTime::currentDateTime();
-    return printComparison(
-        meter::compareTemplate(tpl, meter::readingFrom(run.session.info(), run.session.engine()), expected));
+    QList<meter::ComparisonRow> rows;
+    const int result = compareMeter(run.session, tpl, &rows);
+    return rows.isEmpty() ? run.fail(result) : printComparison(rows);
 }
 
 int findAddressCommand(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
 {
     const int from = integerOption(p, o.from, 0, 255);
+    oneMeterOnly(p, o, link);
     Run run(p, o, link);
     int result = run.session.connectMeter();
     if (result == ExitOk)
@@ -355,23 +443,32 @@ int journalCommand(const QCommandLineParser &p, const Options &o, const LinkOpti
     if (target.isEmpty())
         throw UsageError{QStringLiteral("--out FILE is needed (- for CSV on standard output)")};
 
-    Run run(p, o, link);
-    if (const int result = run.connectAndRead())
-        return run.fail(result);
-    if (const int result = run.session.readJournal(kind, params))
-        return run.fail(result);
+    if (onSeveral(p, o, link)) {
+        if (!hasPlaceholder(target))
+            throw UsageError{QStringLiteral("--out needs {port} or {serial} in the name with several meters")};
+        return onPorts(p, o, link, [kind, params, target](Session &session, MeterOutcome &outcome) {
+            QString path;
+            QString error;
+            const int result = journalMeter(session, kind, params, target, &path, &error);
+            if (result == ExitOk)
+                outcome.values[QStringLiteral("file")] = path;
+            else if (result == ExitUsage)
+                outcome.notes << error;
+            return result;
+        });
+    }
 
-    // The grid and title of the window's export: the list's captions and rows.
-    const journals::JournalTable &table = run.session.journals().table(kind);
-    const exporting::TextGrid grid = exporting::makeGrid(journals::journalCaptions(kind), table.rows());
-    // The export's journals are listed in the same order as the owner's.
-    const QString title = exporting::exportTitle(static_cast<exporting::JournalKind>(index), table.meterNumber());
+    Run run(p, o, link);
     QTemporaryDir dir;
     const QString path = target == QStringLiteral("-") ? dir.filePath(QStringLiteral("journal.csv")) : target;
     QString error;
-    if (!exporting::exportGrid(grid, title, path, exporting::formatForPath(path), &error)) {
-        err() << path << QStringLiteral(": ") << error << Qt::endl;
-        return ExitUsage;
+    QString written;
+    if (const int result = journalMeter(run.session, kind, params, path, &written, &error)) {
+        if (result == ExitUsage) {
+            err() << error << Qt::endl;
+            return ExitUsage;
+        }
+        return run.fail(result);
     }
     if (target == QStringLiteral("-")) {
         QFile csv(path);
@@ -400,6 +497,7 @@ int scheduleRead(const QCommandLineParser &p, const Options &o, const LinkOption
     const QString target = p.value(o.scheduleOut);
     if (target.isEmpty())
         throw UsageError{QStringLiteral("--out FILE.tsc is needed")};
+    oneMeterOnly(p, o, link);
     Run run(p, o, link);
     if (const int result = run.connectAndRead())
         return run.fail(result);
@@ -433,15 +531,24 @@ int scheduleWrite(const QCommandLineParser &p, const Options &o, const LinkOptio
     if (!schedule::fitsInMeter(records))
         throw UsageError{QStringLiteral("%1: %2").arg(path, schedule::tooManyRecordsMessage(records))};
 
+    const auto leftOutText = [](int leftOut) {
+        return QStringLiteral("%1 records apply to no day (no day type or no month) and were not written.").arg(leftOut);
+    };
+    if (onSeveral(p, o, link)) {
+        return onPorts(p, o, link, [image = *image, leftOutText](Session &session, MeterOutcome &outcome) {
+            int leftOut = 0;
+            const int result = writeScheduleMeter(session, image, &leftOut);
+            if (leftOut)
+                outcome.notes << leftOutText(leftOut);
+            return result;
+        });
+    }
     Run run(p, o, link);
-    if (const int result = run.connectAndRead())
+    int leftOut = 0;
+    if (const int result = writeScheduleMeter(run.session, *image, &leftOut))
         return run.fail(result);
-    if (const int result = run.session.writeSchedule(*image))
-        return run.fail(result);
-    if (const int leftOut = run.session.schedule().leftOutRecords())
-        err() << QStringLiteral("%1 records apply to no day (no day type or no month) and were not written.")
-                     .arg(leftOut)
-              << Qt::endl;
+    if (leftOut)
+        err() << leftOutText(leftOut) << Qt::endl;
     return ExitOk;
 }
 
@@ -465,11 +572,12 @@ const QList<Command> &commands(const Options &o)
         {QStringLiteral("write"), QStringLiteral("write --template FILE"),
          QStringLiteral("Writes the settings the template names, as the settings tab does (access password "
                         "first, link parameters last; the clock from the workstation unless the template fixes "
-                        "it), then reads the meter again and prints each setting as ok or differs."),
-         {o.templateFile}, 0, &writeCommand},
+                        "it), then reads the meter again and prints each setting as ok or differs. With --production "
+                        "each completed write is recorded in the production database."),
+         {o.templateFile, o.json, o.production, o.keepClock}, 0, &writeCommand},
         {QStringLiteral("compare"), QStringLiteral("compare --template FILE"),
          QStringLiteral("Reads the meter and compares it with the template; writes nothing."),
-         {o.templateFile}, 0, &compareCommand},
+         {o.templateFile, o.json}, 0, &compareCommand},
         {QStringLiteral("find-address"), QStringLiteral("find-address [--from N]"),
          QStringLiteral("Tries one address after the other (one time-out each) until a meter answers, "
                         "and prints its address."),
@@ -479,21 +587,23 @@ const QList<Command> &commands(const Options &o)
          QStringLiteral("Reads one journal of the meter and writes its list as the window exports it (.xls, .xlsx "
                         "or .csv by the file's extension; - writes CSV to standard output). The file is written "
                         "whole or not at all."),
-         {o.year, o.month, o.date, o.outFile}, 1, &journalCommand},
+         {o.year, o.month, o.date, o.outFile, o.json}, 1, &journalCommand},
         {QStringLiteral("schedule"), QStringLiteral("schedule read --out FILE.tsc | schedule write FILE.tsc"),
          QStringLiteral("Reads the meter's tariff schedule (zones, holidays, transfers, limit coefficient) into a "
                         "schedule file, written whole or not at all; or writes a schedule file to the meter as "
                         "\"Записать в счетчик\" of the schedule editor does (the access password first). The file "
                         "is checked whole before anything is sent."),
-         {o.scheduleOut}, 2, &scheduleCommand},
+         {o.scheduleOut, o.json}, 2, &scheduleCommand},
     };
     return list;
 }
 
 QString exitCodesText()
 {
-    return QStringLiteral("Exit codes: 0 done; 1 the meter said no or its values differ from the template; "
-                          "2 the port cannot be opened or the meter does not answer; 3 bad arguments or files.\n");
+    return QStringLiteral("Exit codes: 0 done; 1 the meter said no or its values differ from the template "
+                          "(with --production also: not recorded, or the workstation is not described); "
+                          "2 the port cannot be opened or the meter does not answer; 3 bad arguments or files. "
+                          "Several meters: the highest code of any.\n");
 }
 
 QString generalHelp(const Options &o)
@@ -502,6 +612,9 @@ QString generalHelp(const Options &o)
                                   "Reads and programs a Kelvar 517 meter from the command line.\n\nCommands:\n");
     for (const Command &c : commands(o))
         text += QStringLiteral("  %1\n").arg(c.synopsis);
+    text += QStringLiteral("\nWith several --port options (or --ports FILE) info, write, compare, journal and "
+                           "schedule write work on all those meters at once and end with a table (or with "
+                           "--json an array) of each meter's result.\n");
     text += QStringLiteral("\n'kelvar517-cli COMMAND --help' describes a command and its options;\n"
                            "'kelvar517-cli --version' prints the version.\n\n");
     return text + exitCodesText();

@@ -14,6 +14,13 @@ Progress::Progress(bool enabled, std::FILE *out)
 {
 }
 
+Progress::Progress(std::function<void(const QString &)> sink)
+    : m_enabled(true)
+    , m_out(nullptr)
+    , m_sink(std::move(sink))
+{
+}
+
 Progress::~Progress()
 {
     finish();
@@ -41,6 +48,10 @@ void Progress::update(int done)
 {
     if (!m_enabled || m_total <= 0)
         return;
+    if (m_sink) {
+        m_sink(line(m_label, done, m_total, m_clock.elapsed()));
+        return;
+    }
     const QByteArray text = line(m_label, done, m_total, m_clock.elapsed()).toLocal8Bit();
     // Clear to the end of the line: the new text may be shorter.
     std::fprintf(m_out, "\r%s\033[K", text.constData());

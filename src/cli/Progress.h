@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdio>
+#include <functional>
 
 namespace kelvar::cli {
 
@@ -15,6 +16,8 @@ class Progress
 public:
     // enabled: draw at all (normally: standard error is a terminal).
     explicit Progress(bool enabled, std::FILE *out = stderr);
+    // Hands each redrawn text to sink instead (one line among several on screen).
+    explicit Progress(std::function<void(const QString &)> sink);
     ~Progress();
 
     static bool stderrIsTerminal();
@@ -31,6 +34,7 @@ public:
 private:
     bool m_enabled;
     std::FILE *m_out;
+    std::function<void(const QString &)> m_sink;
     bool m_drawn = false;
     QString m_label;
     int m_total = 0;

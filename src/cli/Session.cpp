@@ -3,6 +3,7 @@
 #include "link/Catalogue.h"
 #include "link/Encoding.h"
 #include "simulation/SimulatedMeter.h"
+#include "db/ProductionSession.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -55,6 +56,14 @@ Session::~Session()
         m_engine.ActionDisconnectExecute();
 }
 
+void Session::setProduction(db::ProductionSession &production)
+{
+    m_info.setProductionMode(true);
+    m_settings.setProductionMode(true);
+    m_log.setEnabled(false);
+    production.attach(m_settings, m_info, [this] { return m_written; });
+}
+
 int Session::runUntil(const std::function<bool()> &done, qint64 limitMs)
 {
     m_failure = ExitOk;
@@ -96,13 +105,14 @@ int Session::readCycle()
 
 int Session::writeSettings(const meter::SettingsTemplate &tpl)
 {
-    m_settings.setValuesSource([tpl] {
+    m_settings.setValuesSource([this, tpl] {
         meter::SettingsValues values = tpl.values;
         if (!tpl.fixedClock) {
             const QDateTime now = QDateTime::currentDateTime();
             values.date = now.date();
             values.time = now.time();
         }
+        m_written = values;
         return values;
     });
     m_meterErrors.clear();

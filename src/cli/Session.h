@@ -20,8 +20,10 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace kelvar::simulation { class SimulatedMeter; }
+namespace kelvar::db { class ProductionSession; }
 
 namespace kelvar::cli {
 
@@ -31,6 +33,13 @@ enum Exit {
     ExitRefused = 1,    // the meter said no, or its values differ from the template
     ExitLink = 2,       // the port cannot be opened or the meter does not answer
     ExitUsage = 3,      // bad arguments or files
+};
+
+// A meter's port, with its own address when a ports list gives one.
+struct PortTarget {
+    QString port;
+    std::optional<int> address;
+    bool operator==(const PortTarget &other) const = default;
 };
 
 struct LinkOptions {
@@ -43,6 +52,7 @@ struct LinkOptions {
     int pause = link::DefaultRequestPause; // the pause between requests
     QString password = meter::defaultPasswordText(); // the access password
     simulation::SimulatedMeter *simulated = nullptr; // the built-in simulated meter the port leads to, if any
+    QList<PortTarget> ports;   // several meters at once, one link each (empty: the port above alone)
 };
 
 class Session : public QObject
@@ -55,6 +65,11 @@ public:
     link::ExchangeEngine &engine() { return m_engine; }
     meter::MeterInfo &info() { return m_info; }
     meter::ResponseDispatcher &dispatcher() { return m_dispatcher; }
+
+    // Production mode as the window runs it: the meter information looks up
+    // the last programming time, every settings write sets the clock from
+    // the server first and is recorded when it completes; no operation log.
+    void setProduction(db::ProductionSession &production);
 
     // The last failure in words (for standard error).
     QString error() const { return m_error; }
@@ -106,6 +121,7 @@ private:
     int m_failure = ExitOk;       // set by a handler: ends the running step
     QStringList m_meterErrors;    // error replies and wrong responses since the step began
     QDateTime m_clockWrittenAt;
+    meter::SettingsValues m_written;   // the values of the last write, clock as sent
 };
 
 } // namespace kelvar::cli
