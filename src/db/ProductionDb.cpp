@@ -5,6 +5,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <atomic>
+
 namespace kelvar::db {
 
 namespace sql {
@@ -46,7 +48,7 @@ ProductionDb::ProductionDb(const QString &connectionName, const QString &dataSou
     : m_connection(connectionName)
 {
     if (m_connection.isEmpty()) {
-        static int count = 0;
+        static std::atomic<int> count = 0;   // connections may be made on several threads
         m_connection = QStringLiteral("electrometer-%1").arg(++count);
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_connection);

@@ -98,7 +98,8 @@ struct Formats {
 
 const Formats &formats()
 {
-    static Formats f;
+    // One cache per thread: several links may read journals side by side.
+    thread_local Formats f;
     const QString name = QLocale().name();
     if (f.date.isEmpty() || f.localeName != name) {
         f.localeName = name;
