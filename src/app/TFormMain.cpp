@@ -483,6 +483,7 @@ void TFormMain::FormCreate(const StartOptions &options)
 void TFormMain::applyModes()
 {
     m_engine->setMasterMode(m_masterMode);
+    m_engine->setTracePasswords(m_settings.master);
     m_engine->setProductionMode(m_productionMode);
     m_info->setProductionMode(m_productionMode);
     m_infoTab->setProductionMode(m_productionMode);

@@ -22,12 +22,14 @@ const QString ExchangeEngine::NoSerialPortText = QStringLiteral("Последо�
 
 namespace {
 
-QString hexBytes(const QByteArray &bytes)
+QString hexBytes(const QByteArray &bytes, qsizetype hiddenFrom = -1)
 {
     QString text;
     text.reserve(bytes.size() * 3);
-    for (char byte : bytes)
-        text += QStringLiteral("%1 ").arg(static_cast<quint8>(byte), 2, 16, QLatin1Char('0')).toUpper();
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        text += hiddenFrom >= 0 && i >= hiddenFrom
+                    ? QStringLiteral("** ")
+                    : QStringLiteral("%1 ").arg(static_cast<quint8>(bytes[i]), 2, 16, QLatin1Char('0')).toUpper();
     return text;
 }
 
@@ -753,7 +755,7 @@ void ExchangeEngine::traceReceived(const QByteArray &bytes)
 void ExchangeEngine::traceSent(const QByteArray &frame)
 {
     if (m_masterMode)
-        AddToProtocol(sendLine(QTime::currentTime(), frame));
+        AddToProtocol(sendLine(QTime::currentTime(), frame, m_tracePasswords ? -1 : passwordBytesAt(frame, m_protocol)));
 }
 
 void ExchangeEngine::traceAddress()
@@ -762,9 +764,9 @@ void ExchangeEngine::traceAddress()
         AddToProtocol(addressLine(QTime::currentTime(), static_cast<quint8>(m_address)));
 }
 
-QString ExchangeEngine::sendLine(const QTime &time, const QByteArray &bytes)
+QString ExchangeEngine::sendLine(const QTime &time, const QByteArray &bytes, qsizetype hiddenFrom)
 {
-    return traceTime(time) + QStringLiteral(" Send ") + hexBytes(bytes);
+    return traceTime(time) + QStringLiteral(" Send ") + hexBytes(bytes, hiddenFrom);
 }
 
 QString ExchangeEngine::addressLine(const QTime &time, quint8 address)

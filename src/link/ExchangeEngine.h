@@ -89,6 +89,10 @@ public:
     // Start modes.
     void setMasterMode(bool on) { m_masterMode = on; }       // byte trace in the protocol view
     bool MasterMode() const { return m_masterMode; }
+    // The trace shows a password request's password (on where the operator
+    // asked for the trace; off where production mode turns the trace on).
+    void setTracePasswords(bool on) { m_tracePasswords = on; }
+    bool TracePasswords() const { return m_tracePasswords; }
     void setProductionMode(bool on) { m_productionMode = on; } // six time-outs set address 0
     bool ProductionMode() const { return m_productionMode; }
 
@@ -176,8 +180,9 @@ public:
     static QStringList EnumerateSerialPorts(const QStringList &listed,
                                             const std::function<bool(const QString &)> &probe);
 
-    // The protocol-view lines (time is the workstation time).
-    static QString sendLine(const QTime &time, const QByteArray &bytes);
+    // The protocol-view lines (time is the workstation time). A sent line
+    // shows the bytes from hiddenFrom on as "**".
+    static QString sendLine(const QTime &time, const QByteArray &bytes, qsizetype hiddenFrom = -1);
     static QString addressLine(const QTime &time, quint8 address);
     static QString receivedLine(const QTime &time, const QByteArray &bytes);
     static QString timeoutLine(const QTime &time);
@@ -289,6 +294,7 @@ private:
     bool m_scheduleWriteActive = false;
     bool m_calibrationWriteActive = false;
     bool m_masterMode = false;
+    bool m_tracePasswords = true;
     bool m_productionMode = false;
 };
 

@@ -45,6 +45,12 @@ QByteArray envelope(const QByteArray &frame, Protocol protocol, quint8 address)
     return AppendCrc(frame);
 }
 
+qsizetype passwordBytesAt(const QByteArray &frame, Protocol protocol)
+{
+    const qsizetype code = protocol == Protocol::Modbus ? 1 : 0;
+    return frame.size() > code + 2 && static_cast<quint8>(frame[code]) == fn::Password ? code + 2 : -1;
+}
+
 bool isCompleteRs485(const QByteArray &buffer)
 {
     return buffer.size() > 1 && buffer.size() >= static_cast<quint8>(buffer[1]) + 2;

@@ -27,6 +27,11 @@ bool IsFrameCrcValid(const QByteArray &frame);
 // in front, then the CRC is appended over address and frame.
 QByteArray envelope(const QByteArray &frame, Protocol protocol, quint8 address);
 
+// Where the secret of a frame as sent (in "MODBUS" with its address) begins:
+// the data of a password request and its CRC, from which the 16-bit password
+// is found again by trying them all. -1 for every other frame.
+qsizetype passwordBytesAt(const QByteArray &frame, Protocol protocol);
+
 // Completion of an accumulated "Rs-485" response: more than one byte and at
 // least byte[1] + 2 of them.
 bool isCompleteRs485(const QByteArray &buffer);

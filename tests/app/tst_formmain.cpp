@@ -321,6 +321,7 @@ private slots:
         QTest::newRow("marker file") << true << QStringList{} << true << true << false;
         QTest::newRow("Calibr value") << false << QStringList{"Calibr"} << false << false << true;
         QTest::newRow("calibr in production") << true << QStringList{"Calibr"} << true << true << true;
+        QTest::newRow("Master in production") << true << QStringList{"Master"} << true << true << false;
     }
     void modes()
     {
@@ -340,6 +341,8 @@ private slots:
         QCOMPARE(form.ProductionMode(), production);
         QCOMPARE(form.MasterMode(), master);
         QCOMPARE(form.engine().MasterMode(), master);
+        // Password bytes in the trace only where the operator asked for it.
+        QCOMPARE(form.engine().TracePasswords(), values.contains("Master"));
         QCOMPARE(form.engine().ProductionMode(), production);
         QCOMPARE(form.meterInfo().productionMode(), production);
 

@@ -72,6 +72,17 @@ private slots:
         QTest::newRow("address") << ExchangeEngine::addressLine(t, 0x0A) << "09:05:07.042 Send 0A";
         QTest::newRow("frame") << ExchangeEngine::sendLine(t, hex("05 00 02 e0 00"))
                                << "09:05:07.042 Send 05 00 02 E0 00 ";
+        // Where production mode turns the trace on, a password request shows
+        // neither its password nor the CRC that would give it back.
+        const auto hidden = [&](const char *frame, Protocol protocol) {
+            return ExchangeEngine::sendLine(t, hex(frame), passwordBytesAt(hex(frame), protocol));
+        };
+        QTest::newRow("password hidden") << hidden("14 04 67 12 a1 b2", Protocol::Rs485)
+                                         << "09:05:07.042 Send 14 04 ** ** ** ** ";
+        QTest::newRow("MODBUS password hidden") << hidden("03 14 04 67 12 a1 b2", Protocol::Modbus)
+                                                << "09:05:07.042 Send 03 14 04 ** ** ** ** ";
+        QTest::newRow("address 20 shown") << hidden("14 05 0a 00 00 00 00 00 00 00 00 c1 c2", Protocol::Modbus)
+                                          << "09:05:07.042 Send 14 05 0A 00 00 00 00 00 00 00 00 C1 C2 ";
         QTest::newRow("received") << ExchangeEngine::receivedLine(t, hex("ff 0a"))
                                   << "09:05:07.042 Received: FF 0A ";
         QTest::newRow("time-out") << ExchangeEngine::timeoutLine(t) << "09:05:07:042 Timeout.";
