@@ -21,6 +21,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdlib>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 using namespace kelvar;
 
 namespace {
@@ -313,6 +318,52 @@ private slots:
         QCOMPARE(rig.server.state().billingDay, 5);
         QCOMPARE(rig.server.state().password, quint16(5151));
         QVERIFY2(r.err.startsWith("warning: " + tpl + " holds a new access password"), qPrintable(r.err));
+    }
+
+    // Given no password, a write asks on its terminal (a pseudo-terminal
+    // here): the typed password is not echoed, the terminal's echo comes
+    // back afterwards, and the password opens the meter.
+    void passwordPrompt()
+    {
+        CliRig rig{link::Protocol::Rs485};
+        rig.server.updateState([](sim::MeterState &s) { s.password = 4711; });
+        QVERIFY(rig.start());
+        rig.env.remove("KELVAR517_PASSWORD");
+        const int master = posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+        const QByteArray terminal = ptsname(master);
+        const int watched = open(terminal.constData(), O_RDWR | O_NOCTTY); // keeps the terminal and shows its modes
+        QVERIFY(watched >= 0);
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        QByteArray screen;
+        const auto readScreen = [&] {
+            char chunk[256];
+            for (ssize_t n; (n = read(master, chunk, sizeof chunk)) > 0;)
+                screen.append(chunk, n);
+        };
+        const auto echoing = [&] {
+            termios modes{};
+            return tcgetattr(watched, &modes) == 0 && (modes.c_lflag & ECHO);
+        };
+
+        QProcess p;
+        p.setProcessEnvironment(rig.env);
+        p.setStandardInputFile(QString::fromLocal8Bit(terminal));
+        p.setStandardErrorFile(QString::fromLocal8Bit(terminal));
+        p.start(QStringLiteral(KELVAR_CLI_PATH),
+                QStringList{"write", "--template", rig.writeFile("t.ini", "billing_day = 7\nbilling_hour = 6\n")} + rig.link());
+        QVERIFY(QTest::qWaitFor([&] { readScreen(); return screen.contains("Access password"); }, 60000));
+        // Typed only once the echo is off: what the line held before is discarded.
+        QVERIFY(QTest::qWaitFor([&] { return !echoing(); }, 10000));
+        QCOMPARE(write(master, "4711\n", 5), ssize_t(5));
+        QVERIFY(p.waitForFinished(120000));
+        readScreen();
+        QVERIFY2(p.exitCode() == 0, screen.constData());
+        QVERIFY2(!screen.contains("4711"), screen.constData());
+        QVERIFY(echoing());
+        QCOMPARE(rig.server.state().billingDay, 7);
+        close(watched);
+        close(master);
     }
 
     void wrongPassword_data() { protocols_data(); }
