@@ -1,12 +1,13 @@
 // The schedule editor of the main window driven as a screen-reader user
-// drives it: accessibility on, every event looked at as a bridge would, seeded
-// random clicks on the
-// grid (plain, Shift, Ctrl), zone edits, commits and reverts, the question
-// "Сохранить изменения?" answered in its real modal box. After each step, and
-// while the box is open, every grid cell is asked for its interface, name,
-// description, state and place. A dangling interface or a stale child index
-// shows here (under the sanitizers as a memory error), and so does one met
-// when the window closes.
+// drives it: accessibility on, every event looked at as a bridge would,
+// seeded random clicks on the grid (plain, Shift, Ctrl), zone edits, commits
+// and reverts, the question "Сохранить изменения?" answered in its real modal
+// box. After each step, and while the box is open, every grid cell is asked
+// for its interface, name, description, state and place, and after each step
+// the whole window's accessibility tree is read as a screen reader's full
+// refresh reads it. A dangling interface or a stale child index shows here
+// (under the sanitizers as a memory error), and so does one met when the
+// window closes.
 
 #include "app/FormRig.h"
 #include "app/schedule/ScheduleTab.h"
@@ -86,6 +87,29 @@ bool readEveryCell(const app::YearGrid *grid, QString *why)
             *why = QStringLiteral("cell %1 not found at its place").arg(i);
             return false;
         }
+    }
+    return true;
+}
+
+// Every node below iface read as a screen reader's full refresh reads it;
+// false at the first child that does not know its own place.
+bool readTree(QAccessibleInterface *iface, QString *why)
+{
+    if (!iface || !iface->isValid())
+        return true;
+    (void)iface->text(QAccessible::Name);
+    (void)iface->text(QAccessible::Description);
+    (void)iface->text(QAccessible::Value);
+    (void)iface->state();
+    (void)iface->rect();
+    for (int i = 0, count = iface->childCount(); i < count; ++i) {
+        QAccessibleInterface *child = iface->child(i);
+        if (child && iface->indexOfChild(child) != i) {
+            *why = QStringLiteral("child %1 of %2 lost").arg(i).arg(iface->text(QAccessible::Name));
+            return false;
+        }
+        if (!readTree(child, why))
+            return false;
     }
     return true;
 }
@@ -174,6 +198,8 @@ private slots:
                 break;
             }
             QString why;
+            QVERIFY2(readTree(QAccessible::queryAccessibleInterface(&form), &why),
+                     qPrintable(QStringLiteral("step %1: %2").arg(step).arg(why)));
             QVERIFY2(readEveryCell(grid, &why), qPrintable(QStringLiteral("step %1: %2").arg(step).arg(why)));
             QVERIFY2(underBox.isEmpty(), qPrintable(QStringLiteral("under the question: ") + underBox));
         }
