@@ -1,7 +1,5 @@
 #include "InfoTab.h"
 
-#include "app/tabs/ShortReportAction.h"
-
 #include "meter/SettingsBatch.h"
 
 #include <QAction>
@@ -59,6 +57,7 @@ void setValue(QTableWidget *list, int row, const QString &text)
 
 InfoTab::InfoTab(QWidget *page, meter::MeterInfo &info, QAction *reset)
     : QObject(page)
+    , m_info(info)
 {
     ListMain = makeList("ListMain", meter::MeterInfo::mainCaptions(), page);
     ListAddi = makeList("ListAddi", meter::MeterInfo::addiCaptions(), page);
@@ -133,7 +132,7 @@ InfoTab::InfoTab(QWidget *page, meter::MeterInfo &info, QAction *reset)
 
 meter::ShortReportInput InfoTab::reportInput(const QDateTime &now) const
 {
-    return ShortReportAction::fromTables(ListMain, ListAddi, CheckListIndi, now);
+    return meter::shortReportInput(m_info, now);
 }
 
 void InfoTab::setProductionMode(bool on)

@@ -25,7 +25,8 @@ public:
     InfoTab(QWidget *page, meter::MeterInfo &info, QAction *reset);
 
     void setProductionMode(bool on); // EditDelta is shown only in production mode
-    // What the tab shows, for the short report made at now.
+    // The short report of what the tab shows, made at now (built from the
+    // meter information, as the command-line program builds it).
     meter::ShortReportInput reportInput(const QDateTime &now) const;
 
     QTableWidget *ListMain;
@@ -35,6 +36,7 @@ public:
 
 private:
     void showMask(quint8 mask);
+    const meter::MeterInfo &m_info;
     QWidget *m_deltaBox;
 };
 

@@ -12,6 +12,7 @@
 #include "link/ExchangeEngine.h"
 #include "meter/MeterInfo.h"
 #include "meter/MeterRead.h"
+#include "meter/ShortReport.h"
 #include "schedule/EditorImage.h"
 #include "schedule/ScheduleModel.h"
 #include "schedule/ScheduleTables.h"
@@ -124,6 +125,9 @@ struct Options {
                                QStringLiteral("FILE")};
     QCommandLineOption scheduleOut{QStringLiteral("out"), QStringLiteral("The schedule file (.tsc) to write."),
                                    QStringLiteral("FILE")};
+    QCommandLineOption reportOut{QStringLiteral("out"),
+                                 QStringLiteral("The short report (text, Windows-1251) to write."),
+                                 QStringLiteral("FILE")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
 
     QList<QCommandLineOption> link() const
@@ -316,7 +320,8 @@ int onPorts(const QCommandLineParser &p, const Options &o, LinkOptions link, con
 
 bool onSeveral(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
 {
-    return !link.ports.isEmpty() || p.isSet(o.json);
+    // Asked by name: not every command has --json.
+    return !link.ports.isEmpty() || p.optionNames().contains(o.json.names().constFirst());
 }
 
 void oneMeterOnly(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
@@ -481,6 +486,26 @@ int journalCommand(const QCommandLineParser &p, const Options &o, const LinkOpti
     return ExitOk;
 }
 
+// One poll cycle into the short report, the file "Краткий отчет" of the window saves.
+int reportCommand(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
+{
+    const QString target = p.value(o.reportOut);
+    if (target.isEmpty())
+        throw UsageError{QStringLiteral("--out FILE is needed")};
+    oneMeterOnly(p, o, link);
+    Run run(p, o, link);
+    if (const int result = run.connectAndRead())
+        return run.fail(result);
+    // Written whole or not at all: a failed write leaves an older file as it was.
+    QString error;
+    if (!meter::saveShortReport(target, meter::shortReportInput(run.session.info(), QDateTime::currentDateTime()),
+                                &error)) {
+        err() << target << QStringLiteral(": ") << error << Qt::endl;
+        return ExitUsage;
+    }
+    return ExitOk;
+}
+
 // The image as the window's schedule editor holds it once it has taken it in
 // (from a file or from the meter): what the window would save or write.
 std::optional<schedule::ScheduleImage> throughEditor(const schedule::ScheduleImage &image, QString *error)
@@ -569,6 +594,10 @@ const QList<Command> &commands(const Options &o)
          QStringLiteral("Reads the meter once (one poll cycle) and prints the rows of the information tab, "
                         "or with --json the same values typed."),
          {o.json}, 0, &infoCommand},
+        {QStringLiteral("report"), QStringLiteral("report --out FILE"),
+         QStringLiteral("Reads the meter once (one poll cycle) and writes its short report, the text file "
+                        "\"Краткий отчет\" of the window saves (Windows-1251, tab-separated), whole or not at all."),
+         {o.reportOut}, 0, &reportCommand},
         {QStringLiteral("write"), QStringLiteral("write --template FILE"),
          QStringLiteral("Writes the settings the template names, as the settings tab does (access password "
                         "first, link parameters last; the clock from the workstation unless the template fixes "

@@ -1,6 +1,8 @@
 #include "ShortReport.h"
 
 #include "common/TextFormat.h"
+#include "meter/MeterInfo.h"
+#include "meter/SettingsBatch.h"
 
 #include <QSaveFile>
 
@@ -15,6 +17,22 @@ void appendTable(QStringList &lines, const QStringList &captions, const QStringL
         lines << captions.at(row) + Tab + values.value(row);
 }
 } // namespace
+
+ShortReportInput shortReportInput(const MeterInfo &info, const QDateTime &now)
+{
+    ShortReportInput in;
+    in.systemTime = now;
+    in.mainCaptions = MeterInfo::mainCaptions();
+    in.mainValues = info.mainValues();
+    in.addiCaptions = MeterInfo::addiCaptions();
+    in.addiValues = info.addiValues();
+    const QStringList &items = displayItemTexts();
+    for (int bit = 0; bit < items.size(); ++bit) {
+        if ((info.displayMask() >> bit) & 1)
+            in.displayItems << items.at(bit);
+    }
+    return in;
+}
 
 QStringList shortReportLines(const ShortReportInput &in)
 {

@@ -1,7 +1,8 @@
 #pragma once
 // The short report: what the window shows about the connected meter, saved as
 // a small tab-separated text file (Windows-1251, every line ended by CR LF).
-// It is built from the row texts alone and sends nothing to the meter.
+// It is built from the meter information's row texts alone and sends nothing
+// to the meter, so the window and the command-line program write the same file.
 
 #include <QByteArray>
 #include <QDateTime>
@@ -9,6 +10,8 @@
 #include <QStringList>
 
 namespace kelvar::meter {
+
+class MeterInfo;
 
 struct ShortReportInput {
     QDateTime systemTime;            // the workstation clock when the report is made
@@ -18,6 +21,10 @@ struct ShortReportInput {
     QStringList addiValues;
     QStringList displayItems;        // the texts of the ticked display items, in item order
 };
+
+// The report of what the meter information holds, made at now: the rows of
+// the information tab and the display items its mask ticks.
+ShortReportInput shortReportInput(const MeterInfo &info, const QDateTime &now);
 
 // The report's lines, without line ends: the system time, the two tables
 // (caption TAB value, a spacer row as TAB alone) each behind a TAB-only line,

@@ -1,10 +1,13 @@
 // The main window against the simulated meter on a pseudo-terminal, in both
 // protocol types: the information tab shows what the meter holds, the
-// protocol tab traces the exchange, and silences are handled.
+// protocol tab traces the exchange, silences are handled, and the short
+// report is the file the command-line program writes.
 
 #include "FormRig.h"
+#include "TestUtil.h"
 #include "app/ConnectionPanel.h"
 #include "app/ProtocolTab.h"
+#include "app/tabs/ShortReportAction.h"
 #include "common/TextFormat.h"
 #include "metersim/MeterServer.h"
 
@@ -13,6 +16,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTableWidget>
 
@@ -103,6 +107,24 @@ struct Live {
         return rig.find<QPlainTextEdit>("Memo_Terminal")->toPlainText().split(QLatin1Char('\n'));
     }
 };
+
+// The report with the values that follow the clock (the system time, the
+// meter's date and time, its operating time) starred out.
+QByteArray withoutClock(QByteArray report)
+{
+    QList<QByteArray> lines = report.split('\n');
+    for (int line : {0, 2 + meter::MeterInfo::RowDateTime, 2 + meter::MeterInfo::RowOperatingTime})
+        lines[line] = lines.value(line).left(lines.value(line).indexOf('\t') + 1) + "*\r";
+    return lines.join('\n');
+}
+
+int runCli(const QStringList &args)
+{
+    QProcess cli;
+    cli.setProcessChannelMode(QProcess::ForwardedChannels);
+    cli.start(QStringLiteral(KELVAR_CLI_PATH), args);
+    return cli.waitForFinished(60000) && cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+}
 
 } // namespace
 
@@ -246,6 +268,35 @@ private slots:
         QTest::qWait(300);
         live.protocolLines();
         QCOMPARE(live.rig.find<QPlainTextEdit>("Memo_Terminal")->blockCount(), before);
+    }
+
+    // "Краткий отчет" and `kelvar517-cli report` write the same bytes for the
+    // same meter; a silent meter leaves an older file of the program as it was.
+    void reportAsCommandLine_data() { traceAndSilence_data(); }
+    void reportAsCommandLine()
+    {
+        QFETCH(int, protocol);
+        const bool modbus = protocol == int(link::Protocol::Modbus);
+        Live live;
+        app::TFormMain &form = live.start(link::Protocol(protocol), 5);
+        QVERIFY(QTest::qWaitFor([&] { return live.allShown(); }, WaitMs));
+        QTemporaryDir dir;
+        const QString shown = dir.filePath("window.txt"), written = dir.filePath("cli.txt");
+        form.findChild<app::ShortReportAction *>()->setFileChooser([&] { return shown; });
+        form.actions().ActionTxt->trigger();
+        form.actions().ActionDisconnect->trigger();
+
+        const QStringList link{"--port", live.server.devicePath(), "--protocol", modbus ? "modbus" : "rs485",
+                               "--parity", modbus ? "even" : "none", "--address", "5", "--timeout", "300"};
+        QCOMPARE(runCli(QStringList{"report", "--out", written} + link), 0);
+        const QByteArray report = test::readFile(shown);
+        QCOMPARE(report.count("\r\n"), 47 + 3);  // three display items ticked
+        const QByteArray fromCli = test::readFile(written);
+        QCOMPARE(withoutClock(fromCli), withoutClock(report));
+
+        live.server.setFaults([] { sim::Faults f; f.silent = true; return f; }());
+        QCOMPARE(runCli(QStringList{"report", "--out", written} + link), 2);
+        QCOMPARE(test::readFile(written), fromCli);
     }
 
     void benchModeHasNoByteTrace()

@@ -697,6 +697,7 @@ private slots:
         QTest::newRow("which schedule") << QStringList{"schedule", "erase", "--port", "x"} << 3 << "schedule read";
         QTest::newRow("schedule out") << QStringList{"schedule", "read", "--port", "x"} << 3 << "--out FILE.tsc";
         QTest::newRow("schedule extra") << QStringList{"schedule", "write", "a", "b", "--port", "x"} << 3 << "\"b\"";
+        QTest::newRow("report without out") << QStringList{"report", "--port", "x"} << 3 << "--out FILE is needed";
         QTest::newRow("bad from") << QStringList{"find-address", "--port", "x", "--from", "-1"} << 3 << "--from:";
     }
     void usage()

@@ -2,22 +2,8 @@
 
 #include <QDesktopServices>
 #include <QGuiApplication>
-#include <QListWidget>
-#include <QTableWidget>
 
 namespace kelvar::app {
-
-namespace {
-void readTable(const QTableWidget *table, QStringList &captions, QStringList &values)
-{
-    for (int row = 0; row < table->rowCount(); ++row) {
-        const QTableWidgetItem *caption = table->item(row, 0);
-        const QTableWidgetItem *value = table->item(row, 1);
-        captions << (caption ? caption->text() : QString());
-        values << (value ? value->text() : QString());
-    }
-}
-} // namespace
 
 ShortReportAction::ShortReportAction(QWidget *parent, std::function<meter::ShortReportInput()> input)
     : QObject(parent)
@@ -26,20 +12,6 @@ ShortReportAction::ShortReportAction(QWidget *parent, std::function<meter::Short
     , m_choose([this] { return SaveTxtDialog(); })
     , m_open([](const QUrl &url) { return QDesktopServices::openUrl(url); })
 {
-}
-
-meter::ShortReportInput ShortReportAction::fromTables(const QTableWidget *main, const QTableWidget *addi,
-                                                      const QListWidget *indicator, const QDateTime &now)
-{
-    meter::ShortReportInput in;
-    in.systemTime = now;
-    readTable(main, in.mainCaptions, in.mainValues);
-    readTable(addi, in.addiCaptions, in.addiValues);
-    for (int i = 0; i < indicator->count(); ++i) {
-        if (indicator->item(i)->checkState() == Qt::Checked)
-            in.displayItems << indicator->item(i)->text();
-    }
-    return in;
 }
 
 QString ShortReportAction::SaveTxtDialog()

@@ -10,8 +10,6 @@
 
 #include <functional>
 
-class QListWidget;
-class QTableWidget;
 class QWidget;
 
 namespace kelvar::app {
@@ -22,10 +20,6 @@ class ShortReportAction : public QObject
 public:
     // input gives what the window shows when the report is made.
     ShortReportAction(QWidget *parent, std::function<meter::ShortReportInput()> input);
-
-    // The report of two caption-and-value tables and a check list, as shown.
-    static meter::ShortReportInput fromTables(const QTableWidget *main, const QTableWidget *addi,
-                                              const QListWidget *indicator, const QDateTime &now);
 
     // Asks for the file (SaveTxtDialog); tests replace it. Empty: cancelled.
     void setFileChooser(std::function<QString()> chooser) { m_choose = std::move(chooser); }
