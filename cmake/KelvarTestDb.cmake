@@ -15,9 +15,14 @@ set_tests_properties(test_db_server_stop PROPERTIES FIXTURES_CLEANUP ProductionD
 set(KELVAR_TEST_DB_ENV "ODBCSYSINI=${KELVAR_TEST_DB_DIR}" "ODBCINI=${KELVAR_TEST_DB_DIR}/odbc.ini"
   "KELVAR_TEST_DB_SCRIPT=${CMAKE_SOURCE_DIR}/scripts/test-db-server.sh")
 
-# kelvar_add_db_test(<name> <kelvar_add_test arguments...>): a test on the test database.
+# kelvar_add_db_test(<name> <kelvar_add_test arguments...>): a test on the test
+# database; its test class derives from DbTestCase (tests/support/DbFixture.h).
 function(kelvar_add_db_test name)
   kelvar_add_test(${name} ${ARGN} ENV ${KELVAR_TEST_DB_ENV})
+  if(NOT TARGET ${name})
+    return()
+  endif()
+  target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support/DbFixture.h)
   target_link_libraries(${name} PRIVATE Qt6::Network)
   set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ProductionDb RESOURCE_LOCK ProductionDb)
 endfunction()

@@ -3,13 +3,14 @@
 // protocol tab traces the exchange, silences are handled, and the short
 // report is the file the command-line program writes.
 
-#include "FormRig.h"
+#include "support/FormRig.h"
+#include "support/MeterStart.h"
 #include "TestUtil.h"
+#include "support/ProtocolRows.h"
 #include "app/ConnectionPanel.h"
 #include "app/ProtocolTab.h"
 #include "app/tabs/ShortReportAction.h"
 #include "common/TextFormat.h"
-#include "metersim/MeterServer.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -64,29 +65,15 @@ struct Live {
 
     app::TFormMain &start(link::Protocol protocol, int address, const std::function<void(QSettings &)> &settings = {})
     {
-        server.updateState([&](sim::MeterState &s) {
+        const bool started = test::startMeter(server, [&](sim::MeterState &s) {
             knownMeter(s);
             s.protocol = protocol;
             s.address = static_cast<quint8>(address);
             s.parity = protocol == link::Protocol::Modbus ? 1 : 0;
         });
-        QString error;
-        if (!server.start(&error))
-            qFatal("%s", qPrintable(error));
-        test::clearStore([&](QSettings &store) {
-            store.setValue("Mode", protocol == link::Protocol::Modbus ? 1 : 0);
-            store.setValue("Address", address);
-            store.setValue("Parity", protocol == link::Protocol::Modbus ? 1 : 0);
-            store.setValue("Timeout", 300);
-            if (settings)
-                settings(store);
-        });
-        app::StartOptions options;
-        options.portName = server.devicePath();
-        options.connect = true;
-        app::TFormMain &form = rig.open(options);
-        form.show();
-        return form;
+        if (!started)
+            qFatal("no simulated meter");
+        return rig.openOnMeter(server, settings);
     }
 
     QTableWidget *list(const char *name) const { return rig.find<QTableWidget>(name); }
@@ -133,17 +120,17 @@ class TestFormLive : public QObject {
 private slots:
     void liveInformation_data()
     {
-        QTest::addColumn<int>("protocol");
+        QTest::addColumn<link::Protocol>("protocol");
         QTest::addColumn<int>("address");
-        QTest::newRow("Rs-485") << int(link::Protocol::Rs485) << 0;
-        QTest::newRow("MODBUS") << int(link::Protocol::Modbus) << 7;
+        QTest::newRow("Rs-485") << link::Protocol::Rs485 << 0;
+        QTest::newRow("MODBUS") << link::Protocol::Modbus << 7;
     }
     void liveInformation()
     {
-        QFETCH(int, protocol);
+        QFETCH(link::Protocol, protocol);
         QFETCH(int, address);
         Live live;
-        app::TFormMain &form = live.start(link::Protocol(protocol), address);
+        app::TFormMain &form = live.start(protocol, address);
         QVERIFY(QTest::qWaitFor([&] { return live.allShown(); }, WaitMs));
         QVERIFY(!form.actions().ActionConnect->isEnabled());
         QVERIFY(form.actions().ActionDisconnect->isEnabled());
@@ -200,7 +187,7 @@ private slots:
         QVERIFY(!live.rig.find<QLabel>("StatusPanel1")->text().isEmpty());
 
         const QString shot = qEnvironmentVariable("KELVAR_SCREENSHOT");
-        if (!shot.isEmpty() && protocol == int(link::Protocol::Rs485))
+        if (!shot.isEmpty() && protocol == link::Protocol::Rs485)
             QVERIFY(form.grab().save(shot));
 
         form.actions().ActionDisconnect->trigger();
@@ -211,17 +198,12 @@ private slots:
         QVERIFY(live.rig.messages.isEmpty());
     }
 
-    void traceAndSilence_data()
-    {
-        QTest::addColumn<int>("protocol");
-        QTest::newRow("Rs-485") << int(link::Protocol::Rs485);
-        QTest::newRow("MODBUS") << int(link::Protocol::Modbus);
-    }
+    void traceAndSilence_data() { test::addProtocolRows(); }
     void traceAndSilence()
     {
-        QFETCH(int, protocol);
+        QFETCH(link::Protocol, protocol);
         Live live;
-        app::TFormMain &form = live.start(link::Protocol(protocol), 3, [](QSettings &s) { s.setValue("Master", 1); });
+        app::TFormMain &form = live.start(protocol, 3, [](QSettings &s) { s.setValue("Master", 1); });
         QVERIFY(form.MasterMode());
         QVERIFY(QTest::qWaitFor([&] { return live.allShown(); }, WaitMs));
 
@@ -234,7 +216,7 @@ private slots:
         };
         QVERIFY(count(send) > 16);
         QVERIFY(count(received) > 16);
-        QCOMPARE(count(address) > 0, protocol == int(link::Protocol::Rs485));
+        QCOMPARE(count(address) > 0, protocol == link::Protocol::Rs485);
 
         // The meter falls silent: a time-out line, then after the sixth the
         // information is gone and the read and write controls are off.
@@ -272,13 +254,13 @@ private slots:
 
     // "Краткий отчет" and `kelvar517-cli report` write the same bytes for the
     // same meter; a silent meter leaves an older file of the program as it was.
-    void reportAsCommandLine_data() { traceAndSilence_data(); }
+    void reportAsCommandLine_data() { test::addProtocolRows(); }
     void reportAsCommandLine()
     {
-        QFETCH(int, protocol);
-        const bool modbus = protocol == int(link::Protocol::Modbus);
+        QFETCH(link::Protocol, protocol);
+        const bool modbus = protocol == link::Protocol::Modbus;
         Live live;
-        app::TFormMain &form = live.start(link::Protocol(protocol), 5);
+        app::TFormMain &form = live.start(protocol, 5);
         QVERIFY(QTest::qWaitFor([&] { return live.allShown(); }, WaitMs));
         QTemporaryDir dir;
         const QString shown = dir.filePath("window.txt"), written = dir.filePath("cli.txt");

@@ -1,7 +1,7 @@
 // The main window without a meter: layout and captions, actions, start modes,
 // persisted settings, port and speed selection, help.
 
-#include "FormRig.h"
+#include "support/FormRig.h"
 #include "app/ConnectionPanel.h"
 
 #include <QAction>

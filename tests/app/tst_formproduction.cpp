@@ -4,12 +4,13 @@
 // records under that number (green only when written), and the clock
 // deviation of a meter programmed earlier is shown.
 
-#include "FormRig.h"
+#include "support/FormRig.h"
+#include "support/MeterStart.h"
 #include "app/ConnectionPanel.h"
 #include "app/ProductionBench.h"
 #include "app/TAboutBox.h"
 #include "db/ClockSetter.h"
-#include "db/DbFixture.h"
+#include "support/DbFixture.h"
 #include "metersim/MeterServer.h"
 #include "metersim/ScannerServer.h"
 
@@ -44,31 +45,25 @@ struct Bench {
 
     app::TFormMain &start(const std::function<void(sim::MeterState &)> &change = {})
     {
-        meter.updateState([&](sim::MeterState &s) {
+        const bool started = test::startMeter(meter, [&](sim::MeterState &s) {
             s.serialNumber = 4711;
             s.address = 0;
             if (change)
                 change(s);
         });
         QString error;
-        if (!meter.start(&error) || !scanner.start(&error))
-            qFatal("%s", qPrintable(error));
+        if (!started || !scanner.start(&error))
+            qFatal("simulated meter or scanner: %s", qPrintable(error));
         QFile marker(QDir(rig.startDir.path()).filePath("SettingSql.kelvar"));
         marker.open(QIODevice::WriteOnly);
         marker.close();
-        test::clearStore([&](QSettings &store) {
-            store.setValue("Timeout", 300);
-            store.setValue("ScanerName", scanner.devicePath());
-            store.setValue("Scan", true);
-        });
         app::StartOptions options;
-        options.portName = meter.devicePath();
-        options.connect = true;
         options.ports = QStringList{scanner.devicePath()};
         options.clock = &clock;
-        app::TFormMain &form = rig.open(options);
-        form.show();
-        return form;
+        return rig.openOnMeter(meter, [&](QSettings &store) {
+            store.setValue("ScanerName", scanner.devicePath());
+            store.setValue("Scan", true);
+        }, options);
     }
 };
 
@@ -83,19 +78,11 @@ struct NoActivation : QObject {
 
 } // namespace
 
-class TestFormProduction : public QObject
+class TestFormProduction : public kelvar::test::DbTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QString why;
-        if (!DbFixture::open(&why))
-            QFAIL(qPrintable(why));
-    }
-    void init() { QVERIFY(DbFixture::reset()); }
-
     // "never activated": a window manager that does not give the new window
     // the focus; the check still runs once the window is shown.
     void startupCheck_data()

@@ -10,7 +10,7 @@
 #include "link/ExchangeEngine.h"
 #include "link/LinkStatistics.h"
 #include "link/QSerialPortChannel.h"
-#include "metersim/MeterServer.h"
+#include "support/MeterStart.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -35,8 +35,8 @@ struct Rig {
 
     Rig()
     {
-        if (!meter.start())
-            qFatal("simulated meter did not start");
+        if (!test::startMeter(meter))
+            qFatal("no simulated meter");
         engine.setPortName(meter.devicePath());
         engine.setMasterMode(true); // the byte trace fills the view
         engine.setRequestPause(0);

@@ -2,7 +2,8 @@
 // actions, and the write and read against the simulated meter, with what the
 // editor's schedule and lists show afterwards.
 
-#include "FormRig.h"
+#include "support/FormRig.h"
+#include "support/MeterStart.h"
 #include "TestUtil.h"
 #include "app/ConnectionPanel.h"
 #include "app/schedule/ScheduleTab.h"
@@ -47,7 +48,15 @@ struct Window {
     QString next;
     app::TFormMain &open(app::StartOptions options = {})
     {
-        app::TFormMain &form = rig.open(options);
+        return chooseNext(rig.open(options));
+    }
+    template <typename MeterServer>
+    app::TFormMain &openOnMeter(const MeterServer &server)
+    {
+        return chooseNext(rig.openOnMeter(server));
+    }
+    app::TFormMain &chooseNext(app::TFormMain &form)
+    {
         form.scheduleActions().setFileChooser([this](bool) { return next; });
         return form;
     }
@@ -146,20 +155,13 @@ private slots:
     void withTheMeter()
     {
         sim::MeterServer server;
-        server.updateState([](sim::MeterState &s) {
+        QVERIFY(test::startMeter(server, [](sim::MeterState &s) {
             s.zones.fill(QByteArray());
             s.transfers[0] = hex("31 02 27 01"); // no such date: no line
             s.transfers[1] = hex("01 05 27 06");
-        });
-        QString error;
-        QVERIFY2(server.start(&error), qPrintable(error));
-        test::clearStore([](QSettings &store) { store.setValue("Timeout", 300); });
+        }));
         Window w;
-        app::StartOptions options;
-        options.portName = server.devicePath();
-        options.connect = true;
-        app::TFormMain &form = w.open(options);
-        form.show();
+        app::TFormMain &form = w.openOnMeter(server);
         QSignalSpy finished(&form.scheduleExchange(), &schedule::ScheduleExchange::finished);
         QProgressBar *gauge = form.scheduleTab().GaugeSched;
         QTRY_VERIFY_WITH_TIMEOUT(form.actions().ActionReadSched->isEnabled(), 10000);

@@ -3,6 +3,8 @@
 // prints, its exit code and the meter's state afterwards are checked.
 
 #include "TestUtil.h"
+#include "support/MeterStart.h"
+#include "support/ProtocolRows.h"
 #include "../schedule/SampleSchedule.h"
 #include "cli/Progress.h"
 #include "common/TextFormat.h"
@@ -65,15 +67,7 @@ public:
         });
     }
 
-    bool start()
-    {
-        QString error;
-        if (!server.start(&error)) {
-            qWarning() << error;
-            return false;
-        }
-        return true;
-    }
+    bool start() { return test::startMeter(server); }
 
     // The link options that reach the meter as it is now.
     QStringList link() const
@@ -152,18 +146,14 @@ class TestCli : public QObject
 {
     Q_OBJECT
 private slots:
-    void protocols_data()
-    {
-        QTest::addColumn<int>("protocol");
-        QTest::newRow("Rs-485") << int(link::Protocol::Rs485);
-        QTest::newRow("MODBUS") << int(link::Protocol::Modbus);
-    }
+    void protocols_data() { test::addProtocolRows(); }
 
     void info_data() { protocols_data(); }
     void info()
     {
-        QFETCH(int, protocol);
-        CliRig rig{link::Protocol(protocol)};
+        QFETCH(link::Protocol, protocol);
+        const bool modbus = protocol == link::Protocol::Modbus;
+        CliRig rig{protocol};
         rig.server.updateState([](sim::MeterState &s) {
             s.serialNumber = 4711;
             s.displayMask = 0x21;
@@ -216,8 +206,8 @@ private slots:
         QCOMPARE(qRound64(j["totalKWh"].toDouble() * 4000), qRound64(sum * 4000));
         const QJsonObject l = j["link"].toObject();
         QCOMPARE(l["address"].toInt(), 3);
-        QCOMPARE(l["protocol"].toString(), protocol ? QStringLiteral("modbus") : QStringLiteral("rs485"));
-        QCOMPARE(l["parity"].toString(), protocol ? QStringLiteral("even") : QStringLiteral("none"));
+        QCOMPARE(l["protocol"].toString(), modbus ? QStringLiteral("modbus") : QStringLiteral("rs485"));
+        QCOMPARE(l["parity"].toString(), modbus ? QStringLiteral("even") : QStringLiteral("none"));
 
         // The text form: the rows of the information tab, caption and value.
         const Result text = rig.run(QStringList{"info"} + rig.link());
@@ -244,10 +234,11 @@ private slots:
     void writeEverything_data() { protocols_data(); }
     void writeEverything()
     {
-        QFETCH(int, protocol);
-        CliRig rig{link::Protocol(protocol)};
+        QFETCH(link::Protocol, protocol);
+        const bool modbus = protocol == link::Protocol::Modbus;
+        CliRig rig{protocol};
         QVERIFY(rig.start());
-        const QString tpl = rig.writeFile("t.ini", QString::fromUtf8(EverySetting).arg(protocol ? "rs485" : "modbus"));
+        const QString tpl = rig.writeFile("t.ini", QString::fromUtf8(EverySetting).arg(modbus ? "rs485" : "modbus"));
         QFile::setPermissions(tpl, QFile::ReadOwner | QFile::WriteOwner); // it sets a new password
 
         const Result r = rig.run(QStringList{"write", "--template", tpl} + rig.link());
@@ -255,17 +246,17 @@ private slots:
         // No progress bar when standard error is not a terminal.
         QCOMPARE(r.err, QString());
         QMap<QString, QString> rows = comparison(r.out);
-        QCOMPARE(rows.size(), protocol ? 14 : 15); // parity only with "MODBUS"
+        QCOMPARE(rows.size(), modbus ? 14 : 15); // parity only with "MODBUS"
         rows.remove("password");
         rows.remove("reset_schedule");
         for (auto it = rows.cbegin(); it != rows.cend(); ++it)
             QVERIFY2(it.value() == "ok", qPrintable(it.key() + ": " + it.value()));
 
         const sim::MeterState s = rig.server.state();
-        QCOMPARE(s.protocol, protocol ? link::Protocol::Rs485 : link::Protocol::Modbus);
+        QCOMPARE(s.protocol, modbus ? link::Protocol::Rs485 : link::Protocol::Modbus);
         QCOMPARE(s.address, quint8(56));
         QCOMPARE(s.baudIndex, 2);
-        if (!protocol)
+        if (!modbus)
             QCOMPARE(s.parity, 1);
         QVERIFY(s.summerTime);
         QVERIFY(qAbs(s.clockOffset) <= 2);
@@ -369,8 +360,8 @@ private slots:
     void wrongPassword_data() { protocols_data(); }
     void wrongPassword()
     {
-        QFETCH(int, protocol);
-        CliRig rig{link::Protocol(protocol)};
+        QFETCH(link::Protocol, protocol);
+        CliRig rig{protocol};
         rig.server.updateState([](sim::MeterState &s) { s.password = 7; });
         QVERIFY(rig.start());
         const sim::MeterState before = rig.server.state();
@@ -434,11 +425,12 @@ private slots:
     void compareNamesChanges_data() { protocols_data(); }
     void compareNamesChanges()
     {
-        QFETCH(int, protocol);
-        CliRig rig{link::Protocol(protocol)};
+        QFETCH(link::Protocol, protocol);
+        const bool modbus = protocol == link::Protocol::Modbus;
+        CliRig rig{protocol};
         QVERIFY(rig.start());
         const QString tpl = rig.writeFile(
-            "t.ini", QString::fromUtf8(EverySetting).arg(protocol ? "modbus" : "rs485").replace("address = 56", "address = 3"));
+            "t.ini", QString::fromUtf8(EverySetting).arg(modbus ? "modbus" : "rs485").replace("address = 56", "address = 3"));
         // Written through the same link, so that only the meter's own changes differ later.
         const Result written = rig.run(QStringList{"write", "--template", tpl} + rig.link());
         QVERIFY2(written.code == 0, qPrintable(written.out + written.err));
@@ -472,8 +464,8 @@ private slots:
     void findAddress_data() { protocols_data(); }
     void findAddress()
     {
-        QFETCH(int, protocol);
-        CliRig rig{link::Protocol(protocol), 9};
+        QFETCH(link::Protocol, protocol);
+        CliRig rig{protocol, 9};
         QVERIFY(rig.start());
         QStringList args = QStringList{"find-address", "--from", "6"} + rig.link();
         args[args.indexOf("--timeout") + 1] = "200";
@@ -487,8 +479,8 @@ private slots:
     void journalExport_data() { protocols_data(); }
     void journalExport()
     {
-        QFETCH(int, protocol);
-        CliRig rig{link::Protocol(protocol)};
+        QFETCH(link::Protocol, protocol);
+        CliRig rig{protocol};
         QVERIFY(rig.start());
         const QString xls = rig.dir.filePath("settings.xls");
         const Result r = rig.run(QStringList{"journal", "settings", "--out", xls} + rig.link());
@@ -531,8 +523,8 @@ private slots:
     void scheduleRoundTrip_data() { protocols_data(); }
     void scheduleRoundTrip()
     {
-        QFETCH(int, protocol);
-        CliRig rig{link::Protocol(protocol)};
+        QFETCH(link::Protocol, protocol);
+        CliRig rig{protocol};
         QVERIFY(rig.start());
         const QStringList link = rig.link() + QStringList{"--pause", "0"};
         const QString first = rig.dir.filePath("first.tsc");

@@ -4,7 +4,8 @@
 // database. The ports list and the output file names are checked as data.
 
 #include "cli/MultiPort.h"
-#include "db/DbFixture.h"
+#include "support/DbFixture.h"
+#include "support/MeterStart.h"
 #include "metersim/MeterServer.h"
 
 #include <QJsonArray>
@@ -55,13 +56,10 @@ std::vector<std::unique_ptr<sim::MeterServer>> startMeters(int count, const std:
     std::vector<std::unique_ptr<sim::MeterServer>> meters;
     for (int i = 0; i < count; ++i) {
         auto server = std::make_unique<sim::MeterServer>();
-        server->updateState([&](sim::MeterState &s) {
+        test::startMeter(*server, [&](sim::MeterState &s) {
             s.serialNumber = FirstNumber + quint32(i);
             s.address = quint8(address(i));
         });
-        QString error;
-        if (!server->start(&error))
-            qWarning() << error;
         meters.push_back(std::move(server));
     }
     return meters;
@@ -69,16 +67,10 @@ std::vector<std::unique_ptr<sim::MeterServer>> startMeters(int count, const std:
 
 } // namespace
 
-class TestMultiPort : public QObject
+class TestMultiPort : public kelvar::test::DbTestCase
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        QString why;
-        QVERIFY2(DbFixture::open(&why), qPrintable(why));
-    }
-
     void portsList_data()
     {
         QTest::addColumn<QString>("text");
@@ -120,7 +112,6 @@ private slots:
     // template and recorded each under its own number.
     void eightMetersInProduction()
     {
-        QVERIFY(DbFixture::reset());
         QVERIFY(DbFixture::exec({QStringLiteral("INSERT INTO electrometer(number, type_id) "
                                                 "SELECT n, 43 FROM generate_series(%1, %2) AS n "
                                                 "WHERE n NOT IN (SELECT number FROM electrometer)")

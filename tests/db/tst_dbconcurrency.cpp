@@ -4,7 +4,7 @@
 // is its meter's, and the operation's meter and bench are those of the
 // process that recorded it.
 
-#include "DbFixture.h"
+#include "support/DbFixture.h"
 
 #include "db/ProductionDb.h"
 #include "db/ProductionSession.h"
@@ -22,22 +22,15 @@ constexpr int FirstNumber = 20000;   // meter numbers FirstNumber.. ; address = 
 constexpr int Total = Benches * ProcessesPerBench * RecordsEach;
 } // namespace
 
-class TestDbConcurrency : public QObject
+class TestDbConcurrency : public kelvar::test::DbTestCase
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        QString why;
-        QVERIFY2(DbFixture::open(&why), qPrintable(why));
-    }
-
     // A row of the same bench numbered above what the server gives next
     // (imported, or drawn from another range): the plant's newest row is then
     // not the one this insert wrote, yet the detail goes under its own.
     void higherNumberedRowOfTheBench()
     {
-        QVERIFY(DbFixture::reset());
         QVERIFY(DbFixture::exec({QStringLiteral("INSERT INTO operation(operation_id, type_id, electro_id, plant_id, "
                                                 "person_id, success) SELECT 900000, 3, electro_id, 9, 8, true "
                                                 "FROM electrometer WHERE number = 4711"),
@@ -58,7 +51,6 @@ private slots:
 
     void eightProcessesFourBenches()
     {
-        QVERIFY(DbFixture::reset());
         for (int b = 1; b <= Benches; ++b) {
             QVERIFY(DbFixture::insert(QStringLiteral("INSERT INTO computer(computer_id, name) VALUES (?, ?)"),
                                       {100 + b, QStringLiteral("bench-%1").arg(b)}));

@@ -3,7 +3,7 @@
 // with their NULLs, the meter look-up, the transaction, the last programming
 // time, and a server that cannot be reached.
 
-#include "DbFixture.h"
+#include "support/DbFixture.h"
 
 #include "common/TextFormat.h"
 #include "db/ClockSetter.h"
@@ -95,19 +95,11 @@ bool sameValue(const QVariant &actual, const QVariant &expected)
 
 } // namespace
 
-class TestProductionDb : public QObject
+class TestProductionDb : public kelvar::test::DbTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QString why;
-        if (!DbFixture::open(&why))
-            QFAIL(qPrintable(why));
-    }
-    void init() { QVERIFY(DbFixture::reset()); }
-
     void startupCheck_data()
     {
         QTest::addColumn<QStringList>("setup");

@@ -4,8 +4,8 @@
 // clock deviation follows the last recorded programming, and a database that
 // cannot be reached never stalls the link.
 
-#include "DbFixture.h"
-#include "settings/LinkRig.h"
+#include "support/DbFixture.h"
+#include "support/LinkRig.h"
 
 #include "db/ClockSetter.h"
 #include "db/ProductionDb.h"
@@ -56,19 +56,11 @@ struct ProductionRig : LinkRig {
 
 } // namespace
 
-class TestProductionLink : public QObject
+class TestProductionLink : public kelvar::test::DbTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QString why;
-        if (!DbFixture::open(&why))
-            QFAIL(qPrintable(why));
-    }
-    void init() { QVERIFY(DbFixture::reset()); }
-
     // The whole road: the meter reports 4711, the operator writes only the
     // clock; the server's time goes to the workstation clock first, and the
     // completed write leaves one operation and one detail row.

@@ -1,9 +1,10 @@
 #pragma once
-// What the engine tests share: the codes a recording owner takes, and the
-// protocol rows of data-driven tests.
+// What the engine tests share: the codes a recording owner takes, the
+// protocol rows of data-driven tests (support/ProtocolRows.h) and a wait for signals.
 
 #include "link/Catalogue.h"
 #include "link/Frame.h"
+#include "support/ProtocolRows.h"
 
 #include <QList>
 #include <QSignalSpy>
@@ -19,18 +20,6 @@ inline QList<int> knownCodes()
         if (link::isKnownCommand(code))
             codes << code;
     return codes;
-}
-
-inline const char *protocolName(link::Protocol protocol)
-{
-    return protocol == link::Protocol::Rs485 ? "Rs-485" : "MODBUS";
-}
-
-inline void addProtocolRows()
-{
-    QTest::addColumn<link::Protocol>("protocol");
-    for (link::Protocol protocol : {link::Protocol::Rs485, link::Protocol::Modbus})
-        QTest::newRow(protocolName(protocol)) << protocol;
 }
 
 // Waits until the spy has seen count signals, in a running event loop: the

@@ -1,6 +1,6 @@
 // The export and print buttons as the window wires them to the journal pages.
 
-#include "app/FormRig.h"
+#include "support/FormRig.h"
 #include "app/tabs/GridPrinter.h"
 #include "app/tabs/JournalOutput.h"
 #include "xls/workbook.h"

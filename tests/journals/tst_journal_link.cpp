@@ -3,7 +3,7 @@
 // against the meter's generated history, progress, the end of the read, an
 // error reply in the middle, and chart updates only when a list changed.
 
-#include "../settings/LinkRig.h"
+#include "support/LinkRig.h"
 #include "TestUtil.h"
 #include "journals/JournalOwner.h"
 #include "link/Encoding.h"
@@ -33,10 +33,10 @@ struct JournalRig : test::LinkRig {
         });
     }
 
-    bool startMeter(int protocol)
+    bool startMeter(link::Protocol protocol)
     {
         return start([&](sim::MeterState &s) {
-            s.protocol = link::Protocol(protocol);
+            s.protocol = protocol;
             s.address = 5;
             s.baudIndex = 3; // 38400 baud: the 256-entry reads take less time
         }) && waitForInfo();
@@ -97,10 +97,10 @@ class TestJournalLink : public QObject {
 private slots:
     void reads_data()
     {
-        QTest::addColumn<int>("protocol");
+        QTest::addColumn<link::Protocol>("protocol");
         QTest::addColumn<int>("kind");
-        for (int protocol : {int(link::Protocol::Rs485), int(link::Protocol::Modbus)}) {
-            const char *p = protocol == int(link::Protocol::Rs485) ? "Rs-485" : "MODBUS";
+        for (link::Protocol protocol : {link::Protocol::Rs485, link::Protocol::Modbus}) {
+            const char *p = test::protocolName(protocol);
             QTest::addRow("%s yearly", p) << protocol << int(JournalKind::Yearly);
             QTest::addRow("%s daily", p) << protocol << int(JournalKind::Daily);
             QTest::addRow("%s profile", p) << protocol << int(JournalKind::Profile);
@@ -110,7 +110,7 @@ private slots:
     }
     void reads()
     {
-        QFETCH(int, protocol);
+        QFETCH(link::Protocol, protocol);
         QFETCH(int, kind);
         const JournalKind k = JournalKind(kind);
         JournalRig rig;
@@ -190,15 +190,10 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !gauge.isEmpty() && !gauge.last().at(0).toBool(); }, 5000));
     }
 
-    void errorReplyInTheMiddle_data()
-    {
-        QTest::addColumn<int>("protocol");
-        QTest::newRow("Rs-485") << int(link::Protocol::Rs485);
-        QTest::newRow("MODBUS") << int(link::Protocol::Modbus);
-    }
+    void errorReplyInTheMiddle_data() { test::addProtocolRows(); }
     void errorReplyInTheMiddle()
     {
-        QFETCH(int, protocol);
+        QFETCH(link::Protocol, protocol);
         JournalRig rig;
         QVERIFY(rig.startMeter(protocol));
         const int year = rig.meterToday().year() - 1;
@@ -233,7 +228,7 @@ private slots:
     void chartRebuiltOnlyWhenTheListChanged()
     {
         JournalRig rig;
-        QVERIFY(rig.startMeter(int(link::Protocol::Rs485)));
+        QVERIFY(rig.startMeter(link::Protocol::Rs485));
         const QDate today = rig.meterToday();
         QVERIFY(rig.read(JournalKind::Daily, {today.year(), today.month() - 1, {}}));
         QVERIFY(rig.ends.first().first);

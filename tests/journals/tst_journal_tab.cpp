@@ -6,7 +6,7 @@
 // With KELVAR_SCREENSHOTS=<folder> the chart pages are also saved there as
 // PNG pictures after their reads.
 
-#include "../settings/LinkRig.h"
+#include "support/LinkRig.h"
 #include "app/tabs/JournalChart.h"
 #include "app/tabs/JournalTab.h"
 #include "link/Encoding.h"

@@ -4,6 +4,7 @@
 // the executable with a state file, and the scanner.
 
 #include "SimClient.h"
+#include "support/ProtocolRows.h"
 #include "TestUtil.h"
 #include "common/TextFormat.h"
 #include "link/Catalogue.h"
@@ -123,12 +124,7 @@ private slots:
         m_server.reset();
     }
 
-    void everyCommand_data()
-    {
-        QTest::addColumn<Protocol>("protocol");
-        QTest::newRow("Rs-485") << Protocol::Rs485;
-        QTest::newRow("MODBUS") << Protocol::Modbus;
-    }
+    void everyCommand_data() { test::addProtocolRows(); }
     void everyCommand()
     {
         QFETCH(Protocol, protocol);
@@ -298,7 +294,7 @@ private slots:
     // Four meters on one line, wire time on: each answers its own address
     // with its own number, other addresses get nothing, and a fault naming
     // one meter leaves the others alone. The executable serves the same line.
-    void busOfMeters_data() { everyCommand_data(); }
+    void busOfMeters_data() { test::addProtocolRows(); }
     void busOfMeters()
     {
         QFETCH(Protocol, protocol);

@@ -9,7 +9,7 @@
 // (under the sanitizers as a memory error), and so does one met when the
 // window closes.
 
-#include "app/FormRig.h"
+#include "support/FormRig.h"
 #include "app/schedule/ScheduleTab.h"
 #include "app/schedule/TFrameShedule.h"
 #include "app/schedule/YearGrid.h"

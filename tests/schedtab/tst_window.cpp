@@ -3,7 +3,7 @@
 // from outside the tab.
 
 #include "TestUtil.h"
-#include "app/FormRig.h"
+#include "support/FormRig.h"
 #include "app/schedule/HolidaysPage.h"
 #include "app/schedule/ScheduleTab.h"
 #include "app/schedule/TFrameShedule.h"

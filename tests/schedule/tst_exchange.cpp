@@ -2,7 +2,7 @@
 // both protocol types: what goes on the line, what the meter holds after a
 // write, what a read brings back, and how failures end.
 
-#include "../settings/LinkRig.h"
+#include "support/LinkRig.h"
 #include "SampleSchedule.h"
 #include "TestUtil.h"
 #include "link/Catalogue.h"
@@ -80,21 +80,16 @@ QList<QByteArray> hexList(std::initializer_list<const char *> texts)
 class TestScheduleExchange : public QObject {
     Q_OBJECT
 private slots:
-    void protocols_data()
-    {
-        QTest::addColumn<int>("protocol");
-        QTest::newRow("Rs-485") << int(link::Protocol::Rs485);
-        QTest::newRow("MODBUS") << int(link::Protocol::Modbus);
-    }
+    void protocols_data() { test::addProtocolRows(); }
 
     // Write, then read back: the same schedule; the wire carries exactly the
     // write batch; progress reaches 288; the meter's checksum changes.
     void writeThenReadBack_data() { protocols_data(); }
     void writeThenReadBack()
     {
-        QFETCH(int, protocol);
+        QFETCH(link::Protocol, protocol);
         ScheduleRig rig;
-        QVERIFY(rig.startLink(link::Protocol(protocol)));
+        QVERIFY(rig.startLink(protocol));
         const quint16 checksumBefore = rig.server.state().scheduleChecksum();
         rig.server.clearReceived();
 
@@ -222,9 +217,9 @@ private slots:
     void silenceInTheMiddleOfAWrite_data() { protocols_data(); }
     void silenceInTheMiddleOfAWrite()
     {
-        QFETCH(int, protocol);
+        QFETCH(link::Protocol, protocol);
         ScheduleRig rig;
-        QVERIFY(rig.startLink(link::Protocol(protocol)));
+        QVERIFY(rig.startLink(protocol));
         sim::Faults faults;
         faults.silentFunction = link::fn::WriteTransfer;
         rig.server.setFaults(faults);

@@ -2,7 +2,7 @@
 // meter on a pseudo-terminal: what lands in the meter, the outcome, the
 // operation log and the link switch.
 
-#include "LinkRig.h"
+#include "support/LinkRig.h"
 #include "TestUtil.h"
 #include "common/TextFormat.h"
 #include "link/Catalogue.h"
@@ -39,17 +39,12 @@ meter::SettingsValues everything()
 class TestSettingsLink : public QObject {
     Q_OBJECT
 private slots:
-    void fullWrite_data()
-    {
-        QTest::addColumn<int>("protocol");
-        QTest::newRow("Rs-485") << int(link::Protocol::Rs485);
-        QTest::newRow("MODBUS") << int(link::Protocol::Modbus);
-    }
+    void fullWrite_data() { test::addProtocolRows(); }
     void fullWrite()
     {
-        QFETCH(int, protocol);
+        QFETCH(link::Protocol, protocol);
         LinkRig rig;
-        QVERIFY(rig.start([&](sim::MeterState &s) { s.protocol = link::Protocol(protocol); s.address = 3; }));
+        QVERIFY(rig.start([&](sim::MeterState &s) { s.protocol = protocol; s.address = 3; }));
         QVERIFY(rig.waitForInfo());
         const sim::MeterState before = rig.server.state();
         QCOMPARE(before.serialNumber, 0u);

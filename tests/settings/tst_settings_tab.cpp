@@ -3,7 +3,8 @@
 // calibration page, the short report file and the operation log view.
 
 #include "app/ConnectionPanel.h"
-#include "app/FormRig.h"
+#include "support/FormRig.h"
+#include "support/MeterStart.h"
 #include "app/InfoTab.h"
 #include "app/ProtocolTab.h"
 #include "app/tabs/CalibrationTab.h"
@@ -67,20 +68,12 @@ struct MeterRig : FormRig {
 
     app::TFormMain &connectToMeter(bool calibr = false)
     {
-        test::clearStore([calibr](QSettings &s) {
+        if (!test::startMeter(server))
+            qFatal("no simulated meter");
+        return openOnMeter(server, [calibr](QSettings &s) {
             if (calibr)
                 s.setValue("Calibr", 1);
         });
-        QString error;
-        if (!server.start(&error))
-            qFatal("%s", qPrintable(error));
-        app::StartOptions options;
-        options.ports = QStringList{server.devicePath()};
-        options.portName = server.devicePath();
-        app::TFormMain &window = open(options);
-        window.connectionPanel().SpinTimer->setValue(300);
-        window.actions().ActionConnect->trigger();
-        return window;
     }
     app::SettingsTab &settings() { return form->settingsTab(); }
     bool waitUntilRead()

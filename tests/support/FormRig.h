@@ -1,6 +1,7 @@
 #pragma once
 // Helpers for the window's tests: a fresh settings store, a start directory
-// of its own, and a window whose message boxes are recorded instead of shown.
+// of its own, a window whose message boxes are recorded instead of shown, and
+// that window on a simulated meter (started by test::startMeter).
 
 #include "app/AppSettings.h"
 #include "app/TFormMain.h"
@@ -49,6 +50,32 @@ struct FormRig {
             return true;
         });
         return *form;
+    }
+
+    // The window on the meter of a started server: the stored link settings
+    // are the meter's (protocol, address, parity, speed) with a 300 ms
+    // time-out, then `settings` adds its own; the window opens on the meter's
+    // device, is shown and connects. (A template, so that the window tests
+    // without a meter need no simulator.)
+    template <typename MeterServer>
+    app::TFormMain &openOnMeter(const MeterServer &server, const std::function<void(QSettings &)> &settings = {},
+                                app::StartOptions options = {})
+    {
+        const auto meter = server.state();
+        clearStore([&](QSettings &store) {
+            store.setValue("Mode", int(meter.protocol));
+            store.setValue("Address", meter.address);
+            store.setValue("Parity", meter.parity);
+            store.setValue("BaudRate", meter.baudIndex);
+            store.setValue("Timeout", 300);
+            if (settings)
+                settings(store);
+        });
+        options.portName = server.devicePath();
+        options.connect = true;
+        app::TFormMain &window = open(options);
+        window.show();
+        return window;
     }
 
     // Closes the window as the operator does (the settings are written back).

@@ -4,6 +4,7 @@
 // "electrometer" of the odbc.ini named by ODBCSYSINI/ODBCINI. The fixture
 // connection puts the tables into a known state and reads back what the code
 // under test wrote; the code under test uses a connection of its own.
+// A database test derives its test class from DbTestCase.
 
 #include "platform/Platform.h"
 
@@ -126,6 +127,21 @@ struct DbFixture {
         }
         return result;
     }
+};
+
+// The test class of a database test: the fixture connection opened before the
+// first test (a missing server fails the run and says what to do), the tables
+// put into their known state before every test.
+class DbTestCase : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QString why;
+        QVERIFY2(DbFixture::open(&why), qPrintable(why));
+    }
+    void init() { QVERIFY(DbFixture::reset()); }
 };
 
 } // namespace kelvar::test

@@ -1,6 +1,6 @@
 #pragma once
 // The program's link as the settings tab uses it, against the simulated meter
-// on a pseudo-terminal: engine over a real serial port, dispatcher, meter
+// on a pseudo-terminal (started by startMeter): engine over a real serial port, dispatcher, meter
 // information, settings and calibration owners, and an operation log in a
 // temporary folder.
 
@@ -11,7 +11,8 @@
 #include "meter/OperationLog.h"
 #include "meter/ResponseDispatcher.h"
 #include "meter/SettingsOwner.h"
-#include "metersim/MeterServer.h"
+#include "support/MeterStart.h"
+#include "support/ProtocolRows.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -41,13 +42,8 @@ struct LinkRig {
     // meter's link parameters.
     bool start(const std::function<void(sim::MeterState &)> &change = {})
     {
-        if (change)
-            server.updateState(change);
-        QString error;
-        if (!server.start(&error)) {
-            qWarning() << error;
+        if (!startMeter(server, change))
             return false;
-        }
         const sim::MeterState s = server.state();
         engine.setPortName(server.devicePath());
         engine.setAddress(s.address);
