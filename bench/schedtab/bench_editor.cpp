@@ -102,11 +102,12 @@ int screenshot(const QString &path)
     form.show();
     if (!QTest::qWaitForWindowExposed(&form))
         return 1;
-    app::ScheduleTab &tab = form.scheduleTab();
+    app::ScheduleTab &tab = *form.findChild<app::ScheduleTab *>();
     QTest::mouseClick(tab.frame().StringGrid1, Qt::LeftButton, {}, tab.frame().StringGrid1->cellRect(3, 2).center());
     tab.frame().TrackBar1->setValue(7 * 60);
     const bool saved = form.grab().save(path);
-    tab.PageTariff->setCurrentWidget(tab.TabSheet6);
+    form.findChild<QTabWidget *>(QStringLiteral("PageTariff"))
+        ->setCurrentWidget(form.findChild<QWidget *>(QStringLiteral("TabSheet6")));
     const bool saved2 = form.grab().save(QString(path).replace(QLatin1String(".png"), QLatin1String("-holidays.png")));
     return saved && saved2 ? 0 : 1;
 }

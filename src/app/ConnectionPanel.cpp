@@ -136,6 +136,8 @@ ConnectionPanel::ConnectionPanel(link::ExchangeEngine &engine, QWidget *parent)
     connect(SpinTimer, &QSpinBox::valueChanged, this, &ConnectionPanel::SpinTimerChange);
     connect(SpinPause, &QSpinBox::valueChanged, &m_engine, &link::ExchangeEngine::setRequestPause);
     connect(SpinAddr, &QSpinBox::valueChanged, &m_engine, &link::ExchangeEngine::setAddress);
+    connect(CheckScaner, &QCheckBox::clicked, this, &ConnectionPanel::scannerSwitched);
+    connect(ComboScaner, &QComboBox::currentTextChanged, this, &ConnectionPanel::scannerPortChosen);
     connect(ComboParity, &QComboBox::currentIndexChanged, &m_engine, &link::ExchangeEngine::setParityIndex);
     // The engine moves the address itself (address search, six silences in
     // production mode) and switches the link after a confirmed write of new
@@ -144,6 +146,16 @@ ConnectionPanel::ConnectionPanel(link::ExchangeEngine &engine, QWidget *parent)
     connect(&m_engine, &link::ExchangeEngine::linkParametersChanged, this, &ConnectionPanel::showLinkParameters);
 
     ComboModeChange();
+}
+
+scanner::ScannerSettings ConnectionPanel::scannerSettings() const
+{
+    return {ComboScaner->currentText(), CheckScaner->isChecked()};
+}
+
+void ConnectionPanel::setScannerVisible(bool visible)
+{
+    PanelScaner->setVisible(visible);
 }
 
 void ConnectionPanel::applySettings(const AppSettings &settings)

@@ -5,6 +5,7 @@
 // the exchange engine in step.
 
 #include "app/AppSettings.h"
+#include "scanner/ScannerPort.h"
 
 #include <QWidget>
 
@@ -30,20 +31,13 @@ class ConnectionPanel : public QWidget
 public:
     ConnectionPanel(link::ExchangeEngine &engine, QWidget *parent = nullptr);
 
-    QComboBox *ComboMode;
-    QComboBox *ComboPort;
-    QComboBox *ComboBaud;
-    QSpinBox *SpinAddr;
-    QSpinBox *SpinTimer;
-    QSpinBox *SpinPause; // "Пауза между запросами, мсек", 0..50
-    QLabel *LabelParity;
-    QComboBox *ComboParity;
-    QLineEdit *LabeledPass2;
-    QWidget *PanelScaner;
-    QComboBox *ComboScaner;
-    QCheckBox *CheckScaner;
-    QMenu *NPort;  // "&Порт": one radio item per port
-    QMenu *NBaud;  // "&Скорость": "4800" .. "38400", tags 0..3
+    // The radio menus of the port ("&Порт") and the speed ("&Скорость").
+    QMenu *portMenu() const { return NPort; }
+    QMenu *baudMenu() const { return NBaud; }
+    // The scanner panel's settings ("Сканер:", "Включен"); the panel is shown
+    // in production mode only.
+    scanner::ScannerSettings scannerSettings() const;
+    void setScannerVisible(bool visible);
 
     // Takes the stored values (before the port lists are filled).
     void applySettings(const AppSettings &settings);
@@ -71,9 +65,29 @@ public:
     void N12001Click(QAction *item);
     void SpinTimerChange();
 
+signals:
+    // The operator switched the scanner on or off, or chose another scanner port.
+    void scannerSwitched(bool on);
+    void scannerPortChosen(const QString &port);
+
 private:
     void addPort(const QString &name);
     void showLinkParameters(int address, int baudIndex, link::Protocol protocol, int parityIndex);
+
+    QComboBox *ComboMode;
+    QComboBox *ComboPort;
+    QComboBox *ComboBaud;
+    QSpinBox *SpinAddr;
+    QSpinBox *SpinTimer;
+    QSpinBox *SpinPause; // "Пауза между запросами, мсек", 0..50
+    QLabel *LabelParity;
+    QComboBox *ComboParity;
+    QLineEdit *LabeledPass2;
+    QWidget *PanelScaner;
+    QComboBox *ComboScaner;
+    QCheckBox *CheckScaner;
+    QMenu *NPort;  // "&Порт": one radio item per port
+    QMenu *NBaud;  // "&Скорость": "4800" .. "38400", tags 0..3
 
     link::ExchangeEngine &m_engine;
     QActionGroup *m_portGroup;

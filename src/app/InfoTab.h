@@ -29,12 +29,11 @@ public:
     // meter information, as the command-line program builds it).
     meter::ShortReportInput reportInput(const QDateTime &now) const;
 
+private:
     QTableWidget *ListMain;
     QTableWidget *ListAddi;
     QListWidget *CheckListIndi;
     QLineEdit *EditDelta;
-
-private:
     void showMask(quint8 mask);
     const meter::MeterInfo &m_info;
     QWidget *m_deltaBox;

@@ -7,8 +7,6 @@
 #include "scanner/ScannerPort.h"
 
 #include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
 
 namespace kelvar::app {
 
@@ -34,15 +32,10 @@ ProductionBench::ProductionBench(const Parts &parts, QObject *parent)
             });
     connect(parts.ActionFixDb, &QAction::triggered, this, &ProductionBench::ActionFixDbExecute);
 
-    // The scanner fills the number field even while it is read-only or
-    // disabled; the field's own change handling follows.
-    connect(m_scanner.get(), &scanner::ScannerPort::codeScanned, this, [this](int code) { m_parts.showScanned(code); });
+    connect(m_scanner.get(), &scanner::ScannerPort::codeScanned, this, &ProductionBench::codeScanned);
     connect(m_scanner.get(), &scanner::ScannerPort::openFailed, this, [this](const QString &error) {
         show(db::ProductionSession::Icon::Error, QStringLiteral("Ошибка"), error);
     });
-    connect(parts.CheckScaner, &QCheckBox::clicked, m_scanner.get(), &scanner::ScannerPort::CheckScanerClick);
-    connect(parts.ComboScaner, &QComboBox::currentTextChanged, m_scanner.get(),
-            &scanner::ScannerPort::ComboScanerChange);
 }
 
 ProductionBench::~ProductionBench() = default;
@@ -56,8 +49,18 @@ void ProductionBench::show(db::ProductionSession::Icon icon, const QString &titl
 
 void ProductionBench::startScanner()
 {
-    m_scanner->setPortName(m_parts.ComboScaner->currentText());
-    m_scanner->start(true, m_parts.CheckScaner->isChecked());
+    m_scanner->setPortName(m_parts.scanner.port);
+    m_scanner->start(true, m_parts.scanner.on);
+}
+
+void ProductionBench::switchScanner(bool on)
+{
+    m_scanner->CheckScanerClick(on);
+}
+
+void ProductionBench::chooseScannerPort(const QString &port)
+{
+    m_scanner->ComboScanerChange(port);
 }
 
 bool ProductionBench::FormActivate()

@@ -10,6 +10,7 @@
 #include "db/ProductionDb.h"
 #include "db/ProductionSession.h"
 #include "meter/SettingsBatch.h"
+#include "scanner/ScannerPort.h"
 
 #include <QObject>
 #include <QPointer>
@@ -18,13 +19,10 @@
 #include <memory>
 
 class QAction;
-class QCheckBox;
-class QComboBox;
 
 namespace kelvar::db { class ClockSetter; }
 namespace kelvar::link { class ExchangeEngine; }
 namespace kelvar::meter { class MeterInfo; class SettingsOwner; }
-namespace kelvar::scanner { class ScannerPort; }
 
 namespace kelvar::app {
 
@@ -37,9 +35,7 @@ public:
         meter::MeterInfo &info;
         meter::SettingsOwner &settings;
         std::function<meter::SettingsValues()> values;   // the settings tab as shown (the meter number included)
-        std::function<void(int)> showScanned;             // a scanned code into the settings tab's number field
-        QComboBox *ComboScaner;
-        QCheckBox *CheckScaner;
+        scanner::ScannerSettings scanner;                 // the scanner panel's settings at start
         QAction *ActionFixDb;
         db::ClockSetter *clock;                           // none: the clock is never set
         std::function<void()> showRecorded;               // the green indicator of a written record
@@ -53,6 +49,9 @@ public:
 
     // Opens the scanner port as the start-up does (production mode, scanner on).
     void startScanner();
+    // The operator switched the scanner on or off, or chose another port.
+    void switchScanner(bool on);
+    void chooseScannerPort(const QString &port);
 
     // The window became active: the start-up check (again). Returns false
     // when the workstation is not described and the program must end.
@@ -66,6 +65,8 @@ public:
 signals:
     // The workstation, operator or plant is not described: end the program.
     void stopRequested();
+    // The scanner read a meter number.
+    void codeScanned(int number);
 
 private:
     void show(db::ProductionSession::Icon icon, const QString &title, const QString &text);

@@ -198,8 +198,8 @@ void TFormMain::createMenus()
     bar->setObjectName(QStringLiteral("MainMenu1"));
     QMenu *link = bar->addMenu(QStringLiteral("&Связь"));
     link->setObjectName(QStringLiteral("NLink"));
-    link->addMenu(m_panel->NPort);
-    link->addMenu(m_panel->NBaud);
+    link->addMenu(m_panel->portMenu());
+    link->addMenu(m_panel->baudMenu());
     link->addSeparator();
     link->addAction(m_actions.ActionConnect);
     link->addAction(m_actions.ActionDisconnect);
@@ -329,16 +329,16 @@ void TFormMain::composeSchedule(const TabServices &services)
         PageControlMain->setCurrentWidget(TabSched);
         m_scheduleTab->showEditor();
     });
-    m_scheduleActions->setGauge(m_scheduleTab->GaugeSched);
+    connect(m_scheduleActions, &ScheduleActions::readProgress, m_scheduleTab, &ScheduleTab::showReadProgress);
+    connect(m_scheduleActions, &ScheduleActions::readProgressVisible, m_scheduleTab,
+            &ScheduleTab::setReadProgressVisible);
 }
 
 void TFormMain::composeProduction(const StartOptions &options)
 {
     SettingsTab &settings = *m_settingsTab;
     m_production = new ProductionBench({*m_engine, *m_info, settings.owner(), [&settings] { return settings.values(); },
-                                        [&settings](int code) { settings.SpinEdit_Number->setValue(code); },
-                                        m_panel->ComboScaner, m_panel->CheckScaner,
-                                        m_actions.ActionFixDb, options.clock,
+                                        m_panel->scannerSettings(), m_actions.ActionFixDb, options.clock,
                                         [this] {
                                             // Green for 2 s, then the meter is read afresh.
                                             Shape1->setIndicator(link::Indicator::Green);
@@ -352,6 +352,9 @@ void TFormMain::composeProduction(const StartOptions &options)
         showMessage(icon, title, text);
     });
     connect(m_production, &ProductionBench::stopRequested, this, &QWidget::close, Qt::QueuedConnection);
+    connect(m_production, &ProductionBench::codeScanned, &settings, &SettingsTab::showScannedNumber);
+    connect(m_panel, &ConnectionPanel::scannerSwitched, m_production, &ProductionBench::switchScanner);
+    connect(m_panel, &ConnectionPanel::scannerPortChosen, m_production, &ProductionBench::chooseScannerPort);
     m_production->startScanner();
 }
 
@@ -495,7 +498,7 @@ void TFormMain::applyModes()
     for (QAction *action : {m_actions.ActionNewSched, m_actions.ActionLoadTariff, m_actions.ActionSaveTariff, m_actions.ActionWriteSched, m_actions.ActionReadSched})
         action->setVisible(bench);
     m_actions.ActionFixDb->setVisible(m_productionMode); // ToolFixDb and NFixDb
-    m_panel->PanelScaner->setVisible(m_productionMode);
+    m_panel->setScannerVisible(m_productionMode);
 }
 
 void TFormMain::EnableControls(bool enabled)

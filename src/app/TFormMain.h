@@ -116,31 +116,18 @@ public:
     QString helpFilePath() const { return m_helpFile; }
     QString operationLogPath() const { return m_logFile; }
 
+    // The core state the window composes; its parts (tabs, panels, action
+    // owners) are children of the window, found by type or object name.
     link::ExchangeEngine &engine() { return *m_engine; }
-    meter::ResponseDispatcher &dispatcher() { return *m_dispatcher; }
     meter::MeterState &meterState() { return m_state; }
     meter::MeterInfo &meterInfo() { return *m_info; }
     meter::OperationLog &operationLog() { return *m_log; }
     const MainActions &actions() const { return m_actions; }
     link::Indicator indicator() const; // Shape1 on the tool bar
-    ConnectionPanel &connectionPanel() { return *m_panel; }
-    InfoTab &infoTab() { return *m_infoTab; }
-    ProtocolTab &protocolTab() { return *m_protocolTab; }
-    journals::JournalOwner &journalOwner() { return *m_journals; }
-    JournalTab &journalTab() { return *m_journalTab; }
-    JournalOutput &journalOutput() { return *m_journalOutput; }
-    SettingsTab &settingsTab() { return *m_settingsTab; }
-    CalibrationTab &calibrationTab() { return *m_calibrationTab; }
-    DbTab &dbTab() { return *m_dbTab; }
-    ShortReportAction &reportAction() { return *m_report; }
-    TAboutBox &aboutBox() { return *m_about; }
     // The one schedule of the window: the tab shows and edits it, the actions exchange it.
     schedule::ScheduleModel &scheduleModel() { return m_scheduleModel; }
     schedule::ScheduleTables &scheduleTables() { return m_scheduleTables; }
     schedule::ScheduleExchange &scheduleExchange() { return *m_scheduleExchange; }
-    ScheduleTab &scheduleTab() { return *m_scheduleTab; }
-    ScheduleActions &scheduleActions() { return *m_scheduleActions; }
-    ProductionBench *productionBench() { return m_production; } // production mode only
 
     // The window was first shown or became the program's active window: in
     // production mode the start-up check, again whenever another window of the

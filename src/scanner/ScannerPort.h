@@ -15,6 +15,12 @@ namespace kelvar::link { class SerialChannel; }
 
 namespace kelvar::scanner {
 
+// The operator's scanner settings: its port and whether it is switched on.
+struct ScannerSettings {
+    QString port;
+    bool on = false;
+};
+
 class ScannerPort : public QObject
 {
     Q_OBJECT

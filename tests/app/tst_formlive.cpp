@@ -90,7 +90,7 @@ struct Live {
     }
     QStringList protocolLines() const
     {
-        rig.form->protocolTab().flush();
+        test::part<app::ProtocolTab>(*rig.form).flush();
         return rig.find<QPlainTextEdit>("Memo_Terminal")->toPlainText().split(QLatin1Char('\n'));
     }
 };

@@ -175,8 +175,8 @@ private slots:
         QVERIFY(!form.actions().ActionDisconnect->isEnabled());
         QVERIFY(ports->isEnabled() && rig.find<QComboBox>("ComboBaud")->isEnabled());
 #endif
-        QCOMPARE(form.connectionPanel().meterPortNumber(), 1);
-        QCOMPARE(form.connectionPanel().scanerPortNumber(), 2);
+        QCOMPARE(test::part<app::ConnectionPanel>(form).meterPortNumber(), 1);
+        QCOMPARE(test::part<app::ConnectionPanel>(form).scanerPortNumber(), 2);
         QCOMPARE(form.helpFilePath(), QDir(rig.startDir.path()).filePath("Setting_Kelvar_517.chm"));
         QCOMPARE(form.operationLogPath(), QDir(rig.startDir.path()).filePath("Setting_Kelvar_517.log"));
     }
@@ -398,13 +398,13 @@ private slots:
         ports->actions()[1]->trigger(); // PortMenuItemClick
         QCOMPARE(combo->currentText(), QStringLiteral("COM4"));
         QCOMPARE(form.engine().portName(), QStringLiteral("COM4"));
-        QCOMPARE(form.connectionPanel().meterPortNumber(), 4);
+        QCOMPARE(test::part<app::ConnectionPanel>(form).meterPortNumber(), 4);
 
         combo->setCurrentIndex(2);        // ComboPortChange: a device without a number
         QVERIFY(ports->actions()[2]->isChecked());
         QVERIFY(!ports->actions()[1]->isChecked());
         QCOMPARE(form.engine().portName(), QStringLiteral("ttyUSB0"));
-        QCOMPARE(form.connectionPanel().meterPortNumber(), 4);
+        QCOMPARE(test::part<app::ConnectionPanel>(form).meterPortNumber(), 4);
 
         auto *baud = rig.find<QComboBox>("ComboBaud");
         auto *speeds = rig.find<QMenu>("NBaud");

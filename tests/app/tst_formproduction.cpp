@@ -126,7 +126,7 @@ private slots:
             form.activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(&form));
             QCOMPARE(bench.clock.set.size(), 1);
-            app::TAboutBox &about = form.aboutBox();
+            app::TAboutBox &about = test::part<app::TAboutBox>(form);
             about.show();
             QVERIFY(QTest::qWaitForWindowActive(&about));
             about.close();

@@ -150,9 +150,9 @@ private slots:
         link::ExchangeEngine engine(&channel);
         app::ConnectionPanel panel(engine);
         panel.applySettings(settings);
-        QCOMPARE(panel.SpinPause->value(), pause);
+        QCOMPARE(panel.findChild<QSpinBox *>("SpinPause")->value(), pause);
         QCOMPARE(engine.requestPause(), pause);
-        panel.SpinPause->setValue(7);
+        panel.findChild<QSpinBox *>("SpinPause")->setValue(7);
         QCOMPARE(engine.requestPause(), 7);
         app::AppSettings out;
         panel.storeSettings(out);

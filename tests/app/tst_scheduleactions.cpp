@@ -57,7 +57,7 @@ struct Window {
     }
     app::TFormMain &chooseNext(app::TFormMain &form)
     {
-        form.scheduleActions().setFileChooser([this](bool) { return next; });
+        test::part<app::ScheduleActions>(form).setFileChooser([this](bool) { return next; });
         return form;
     }
     schedule::ScheduleModel &model() { return rig.form->scheduleModel(); }
@@ -163,7 +163,7 @@ private slots:
         Window w;
         app::TFormMain &form = w.openOnMeter(server);
         QSignalSpy finished(&form.scheduleExchange(), &schedule::ScheduleExchange::finished);
-        QProgressBar *gauge = form.scheduleTab().GaugeSched;
+        QProgressBar *gauge = w.rig.find<QProgressBar>("GaugeSched");
         QTRY_VERIFY_WITH_TIMEOUT(form.actions().ActionReadSched->isEnabled(), 10000);
 
         // The read of a meter without zones empties the editor.
@@ -188,7 +188,7 @@ private slots:
         form.actions().ActionWriteSched->trigger();
         QCOMPARE(w.rig.messages.size(), 1);
         QVERIFY(w.rig.messages[0].text.contains(QStringLiteral("(255)")));
-        form.connectionPanel().LabeledPass2->setText(QStringLiteral("x1"));
+        w.rig.find<QLineEdit>("LabeledPass2")->setText(QStringLiteral("x1"));
         w.fill(ThreeRecords);
         form.actions().ActionWriteSched->trigger();
         QCOMPARE(w.rig.messages.size(), 2);
@@ -196,7 +196,7 @@ private slots:
         QVERIFY(!form.scheduleExchange().isBusy());
 
         // The write; a record that applies to no day is left out, with a notice.
-        form.connectionPanel().LabeledPass2->setText(QStringLiteral("1"));
+        w.rig.find<QLineEdit>("LabeledPass2")->setText(QStringLiteral("1"));
         QVERIFY(w.model().SetShedule(ThreeRecords + QList<QByteArray>{hex("10 00 00 00 00 FF 0F")}));
         form.actions().ActionWriteSched->trigger();
         QCOMPARE(w.rig.messages.size(), 3);
@@ -205,7 +205,7 @@ private slots:
         // While it is pending no other write can start.
         for (QAction *action : {form.actions().ActionWriteSched, form.actions().ActionSetting})
             QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
-        QCOMPARE(form.settingsTab().owner().ActionSettingExecute(QStringLiteral("1")),
+        QCOMPARE(test::part<app::SettingsTab>(form).owner().ActionSettingExecute(QStringLiteral("1")),
                  meter::SettingsOwner::Start::Busy);
         QVERIFY(finished.wait(30000));
         QVERIFY(finished.last().at(0).toBool());

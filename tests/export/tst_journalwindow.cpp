@@ -21,8 +21,8 @@ private slots:
         QTemporaryDir dir;
         QString chosen;
         QList<QUrl> opened;
-        form.journalOutput().setFileChooser([&] { return app::JournalOutput::SaveChoice{chosen, exporting::ExportFormat::Xls}; });
-        form.journalOutput().setUrlOpener([&](const QUrl &url) { opened << url; return true; });
+        test::part<app::JournalOutput>(form).setFileChooser([&] { return app::JournalOutput::SaveChoice{chosen, exporting::ExportFormat::Xls}; });
+        test::part<app::JournalOutput>(form).setUrlOpener([&](const QUrl &url) { opened << url; return true; });
 
         const struct { const char *page; const char *title; } pages[] = {
             {"Year", "Счетчик № 1, Годовой журнал "}, {"Day", "Счетчик № 2, Суточный журнал "},

@@ -148,7 +148,7 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         rig.find<QTabWidget>("PageControlMain")->setCurrentWidget(rig.find<QWidget>("TabSched"));
-        app::TFrameShedule &frame = form.scheduleTab().frame();
+        app::TFrameShedule &frame = test::part<app::ScheduleTab>(form).frame();
         schedule::ScheduleModel &model = form.scheduleModel();
         // Every cell at tariff 1, September's holidays with a second zone.
         QVERIFY(model.SetShedule({schedule::encodeRecord({{0, 1, 0, 1}, 0xFF, 0x0FFF}),

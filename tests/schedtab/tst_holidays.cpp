@@ -189,21 +189,23 @@ private slots:
         app::ScheduleTab tab(&page, model, tables);
         page.resize(780, 520);
         page.show();
-        QCOMPARE(tab.PageTariff->currentWidget(), tab.TabTariff);
-        QCOMPARE(tab.PageTariff->tabText(1), QStringLiteral("Праздники и коэффициент лимита"));
-        QVERIFY(!tab.GaugeSched->isVisible());
+        auto *pages = page.findChild<QTabWidget *>("PageTariff");
+        auto *editorPage = page.findChild<QWidget *>("TabTariff");
+        QCOMPARE(pages->currentWidget(), editorPage);
+        QCOMPARE(pages->tabText(1), QStringLiteral("Праздники и коэффициент лимита"));
+        QVERIFY(!page.findChild<QWidget *>("GaugeSched")->isVisible());
 
         tables.SetTrans(hex("01052706").leftJustified(64, '\0'));
         model.SetShedule({hex("00000000FFFF0F")});
         QCOMPARE(tab.frame().ListViewDays->topLevelItemCount(), 1);
-        tab.PageTariff->setCurrentWidget(tab.TabSheet6);
+        pages->setCurrentWidget(page.findChild<QWidget *>("TabSheet6"));
 
         // What a new schedule does.
         model.SetShedule({});
         tables.loadDefaultHolidays();
         tables.clearTransfers();
         tab.showEditor();
-        QCOMPARE(tab.PageTariff->currentWidget(), tab.TabTariff);
+        QCOMPARE(pages->currentWidget(), editorPage);
         QCOMPARE(tab.frame().ListViewDays->topLevelItemCount(), 0);
         QCOMPARE(tab.holidaysPage().ListCel->topLevelItemCount(), 12);
         QCOMPARE(tab.holidaysPage().ListTransfer->topLevelItemCount(), 0);

@@ -25,11 +25,12 @@ private slots:
     {
         FormRig rig;
         app::TFormMain &form = rig.open();
-        app::ScheduleTab &tab = form.scheduleTab();
+        app::ScheduleTab &tab = test::part<app::ScheduleTab>(form);
         auto *tabSched = rig.find<QWidget>("TabSched");
         QVERIFY(tabSched);
-        QVERIFY(tabSched->isAncestorOf(tab.PageTariff));
-        QVERIFY(tab.PageTariff->isAncestorOf(&tab.frame()));
+        auto *pages = rig.find<QWidget>("PageTariff");
+        QVERIFY(tabSched->isAncestorOf(pages));
+        QVERIFY(pages->isAncestorOf(&tab.frame()));
 
         // The default holidays are listed from the start.
         QCOMPARE(tab.holidaysPage().ListCel->topLevelItemCount(), 12);

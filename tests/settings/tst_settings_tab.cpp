@@ -51,15 +51,15 @@ QByteArray cp1251(const QString &text)
 }
 
 // Every tick on, and values the test templates do not hold; the clock set by hand.
-void fillEverything(FormRig &rig, app::SettingsTab &tab)
+void fillEverything(FormRig &rig)
 {
     for (QCheckBox *box : rig.find<QGroupBox>("GroupTask")->findChildren<QCheckBox *>())
         box->setChecked(true);
-    tab.SpinDay->setValue(9);
-    tab.SpinIntegra->setValue(44);
-    tab.EditComment->setText(QStringLiteral("прежнее"));
-    tab.ComboNewBaud->setCurrentIndex(3);
-    tab.TimePicker->setTime(QTime(1, 2, 3));
+    rig.find<QSpinBox>("SpinDay")->setValue(9);
+    rig.find<QSpinBox>("SpinIntegra")->setValue(44);
+    rig.find<QLineEdit>("EditComment")->setText(QStringLiteral("прежнее"));
+    rig.find<QComboBox>("ComboNewBaud")->setCurrentIndex(3);
+    rig.find<QTimeEdit>("TimePicker")->setTime(QTime(1, 2, 3));
 }
 
 // A window connected to the simulated meter, with the programming pages at hand.
@@ -75,7 +75,7 @@ struct MeterRig : FormRig {
                 s.setValue("Calibr", 1);
         });
     }
-    app::SettingsTab &settings() { return form->settingsTab(); }
+    app::SettingsTab &settings() { return test::part<app::SettingsTab>(*form); }
     bool waitUntilRead()
     {
         return QTest::qWaitFor([this] { return form->actions().ActionSetting->isEnabled()
@@ -162,25 +162,25 @@ private slots:
     {
         FormRig rig;
         rig.open();
-        app::SettingsTab &tab = rig.form->settingsTab();
+        app::SettingsTab &tab = test::part<app::SettingsTab>(*rig.form);
         QDateTime now(QDate(2027, 5, 6), QTime(7, 8, 9));
         tab.setClock([&] { return now; });
         tab.TimerDateTimer();
-        QCOMPARE(tab.DatePicker->date(), now.date());
-        QCOMPARE(tab.TimePicker->time(), now.time());
+        QCOMPARE(rig.find<QDateEdit>("DatePicker")->date(), now.date());
+        QCOMPARE(rig.find<QTimeEdit>("TimePicker")->time(), now.time());
 
-        tab.TimePicker->setTime(QTime(1, 2, 3));   // the operator edits the time
+        rig.find<QTimeEdit>("TimePicker")->setTime(QTime(1, 2, 3));   // the operator edits the time
         now = now.addDays(1).addSecs(5);
         tab.TimerDateTimer();
-        QCOMPARE(tab.TimePicker->time(), QTime(1, 2, 3));
-        QCOMPARE(tab.DatePicker->date(), now.date());
+        QCOMPARE(rig.find<QTimeEdit>("TimePicker")->time(), QTime(1, 2, 3));
+        QCOMPARE(rig.find<QDateEdit>("DatePicker")->date(), now.date());
         QVERIFY(!tab.timePickerFollowsClock());
         QVERIFY(tab.datePickerFollowsClock());
 
-        tab.DatePicker->setDate(QDate(2030, 1, 1));
+        rig.find<QDateEdit>("DatePicker")->setDate(QDate(2030, 1, 1));
         rig.form->actions().ActionReset->trigger();            // a new meter is expected
-        QTRY_COMPARE(tab.TimePicker->time(), now.time());  // the 500 ms timer runs
-        QCOMPARE(tab.DatePicker->date(), now.date());
+        QTRY_COMPARE(rig.find<QTimeEdit>("TimePicker")->time(), now.time());  // the 500 ms timer runs
+        QCOMPARE(rig.find<QDateEdit>("DatePicker")->date(), now.date());
     }
 
     void numberField_data()
@@ -207,29 +207,29 @@ private slots:
             QVERIFY(marker.open(QIODevice::WriteOnly));
         }
         rig.open();
-        app::SettingsTab &tab = rig.form->settingsTab();
-        QCOMPARE(tab.CheckAddr->isChecked(), production);
-        QCOMPARE(tab.SpinEdit_Number->isReadOnly(), !master);
-        const QPalette palette = tab.SpinEdit_Number->palette();
+        app::SettingsTab &tab = test::part<app::SettingsTab>(*rig.form);
+        QCOMPARE(rig.find<QCheckBox>("CheckAddr")->isChecked(), production);
+        QCOMPARE(rig.find<QSpinBox>("SpinEdit_Number")->isReadOnly(), !master);
+        const QPalette palette = rig.find<QSpinBox>("SpinEdit_Number")->palette();
         QCOMPARE(palette.color(QPalette::Base) == palette.color(QPalette::Window), !master);
 
-        tab.SpinEdit_Number->setValue(123456);
-        QCOMPARE(tab.SpinNewAddr->value(), newAddress);
+        rig.find<QSpinBox>("SpinEdit_Number")->setValue(123456);
+        QCOMPARE(rig.find<QSpinBox>("SpinNewAddr")->value(), newAddress);
 
         // Only a meter without a number takes one.
         tab.meterNumberRead(42, true);
-        QVERIFY(!tab.SpinEdit_Number->isEnabled());
-        QCOMPARE(tab.SpinEdit_Number->value(), production ? 42 : 123456);
+        QVERIFY(!rig.find<QSpinBox>("SpinEdit_Number")->isEnabled());
+        QCOMPARE(rig.find<QSpinBox>("SpinEdit_Number")->value(), production ? 42 : 123456);
         tab.meterNumberRead(0, true);
-        QVERIFY(tab.SpinEdit_Number->isEnabled());
+        QVERIFY(rig.find<QSpinBox>("SpinEdit_Number")->isEnabled());
     }
 
     void unusableAccessPassword()
     {
         FormRig rig;
         rig.open();
-        rig.form->connectionPanel().LabeledPass2->setText("abc");
-        app::SettingsTab &tab = rig.form->settingsTab();
+        rig.find<QLineEdit>("LabeledPass2")->setText("abc");
+        app::SettingsTab &tab = test::part<app::SettingsTab>(*rig.form);
         tab.ActionSettingExecute();
         QCOMPARE(rig.messages.size(), 1);
         QCOMPARE(rig.messages[0].icon, QMessageBox::Critical);
@@ -238,12 +238,12 @@ private slots:
         QVERIFY(!rig.form->engine().SettingsWriteActive());
         QVERIFY(rig.form->engine().queue().isEmpty());
 
-        rig.form->calibrationTab().BtnWriteCalibrClick();
+        test::part<app::CalibrationTab>(*rig.form).BtnWriteCalibrClick();
         QCOMPARE(rig.messages.size(), 2);
         QCOMPARE(rig.messages[1].text, QStringLiteral("Недопустимый пароль"));
 
         // Nothing ticked: nothing is checked and nothing happens.
-        tab.CheckTime->setChecked(false);
+        rig.find<QCheckBox>("CheckTime")->setChecked(false);
         tab.ActionSettingExecute();
         QCOMPARE(rig.messages.size(), 2);
     }
@@ -253,19 +253,18 @@ private slots:
         MeterRig rig;
         app::TFormMain &form = rig.connectToMeter();
         QVERIFY(rig.waitUntilRead());
-        app::SettingsTab &tab = rig.settings();
-        for (QCheckBox *box : tab.GroupTask->findChildren<QCheckBox *>())
+        for (QCheckBox *box : rig.find<QGroupBox>("GroupTask")->findChildren<QCheckBox *>())
             box->setChecked(true);
-        tab.CheckSetIndi->item(4)->setCheckState(Qt::Checked);
-        tab.SpinDay->setValue(12);
-        tab.SpinHour->setValue(3);
-        tab.SpinIntegra->setValue(15);
-        tab.SpinLimitIntegra->setValue(20);
-        tab.EditComment->setText(QStringLiteral("Стенд 1"));
-        QTest::keyClicks(tab.LabeledPassW, "777");
-        tab.SpinEdit_Number->setValue(4711);
-        tab.SpinNewAddr->setValue(8);
-        tab.ComboNewBaud->setCurrentIndex(3);
+        rig.find<QListWidget>("CheckSetIndi")->item(4)->setCheckState(Qt::Checked);
+        rig.find<QSpinBox>("SpinDay")->setValue(12);
+        rig.find<QSpinBox>("SpinHour")->setValue(3);
+        rig.find<QSpinBox>("SpinIntegra")->setValue(15);
+        rig.find<QSpinBox>("SpinLimitIntegra")->setValue(20);
+        rig.find<QLineEdit>("EditComment")->setText(QStringLiteral("Стенд 1"));
+        QTest::keyClicks(rig.find<QLineEdit>("LabeledPassW"), "777");
+        rig.find<QSpinBox>("SpinEdit_Number")->setValue(4711);
+        rig.find<QSpinBox>("SpinNewAddr")->setValue(8);
+        rig.find<QComboBox>("ComboNewBaud")->setCurrentIndex(3);
 
         form.actions().ActionSetting->trigger();
         QVERIFY(!form.actions().ActionSetting->isEnabled());
@@ -281,22 +280,21 @@ private slots:
         QCOMPARE(s.password, quint16(777));
         QCOMPARE(s.address, quint8(8));
         QCOMPARE(s.baudIndex, 3);
-        QCOMPARE(form.connectionPanel().SpinAddr->value(), 8);
-        QCOMPARE(form.connectionPanel().ComboBaud->currentIndex(), 3);
+        QCOMPARE(rig.find<QSpinBox>("SpinAddr")->value(), 8);
+        QCOMPARE(rig.find<QComboBox>("ComboBaud")->currentIndex(), 3);
 
         // The indicator goes after two seconds and the meter is read afresh.
         QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), link::Indicator::Hidden, 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(form.infoTab().ListMain->item(meter::MeterInfo::RowNumber, 1)->text(),
+        QTRY_COMPARE_WITH_TIMEOUT(rig.find<QTableWidget>("ListMain")->item(meter::MeterInfo::RowNumber, 1)->text(),
                                   QStringLiteral("004711"), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(form.infoTab().ListMain->item(meter::MeterInfo::RowDescription, 1)->text(),
+        QTRY_COMPARE_WITH_TIMEOUT(rig.find<QTableWidget>("ListMain")->item(meter::MeterInfo::RowDescription, 1)->text(),
                                   QStringLiteral("Стенд 1"), 10000);
 
         // The log view shows the entries of the meter that had no number yet.
-        app::DbTab &db = form.dbTab();
-        db.SpinFilter->setValue(1);
-        QVERIFY(db.MemoDb->toPlainText().isEmpty());
-        db.SpinFilter->setValue(0);
-        const QStringList shown = db.MemoDb->toPlainText().split('\n');
+        rig.find<QSpinBox>("SpinFilter")->setValue(1);
+        QVERIFY(rig.find<QPlainTextEdit>("MemoDb")->toPlainText().isEmpty());
+        rig.find<QSpinBox>("SpinFilter")->setValue(0);
+        const QStringList shown = rig.find<QPlainTextEdit>("MemoDb")->toPlainText().split('\n');
         QCOMPARE(shown.size(), 10);
         QVERIFY(shown.first().startsWith('['));
         QCOMPARE(shown.filter(QRegularExpression(QStringLiteral("^\\[.*\\] Номер=4711$"))).size(), 1);
@@ -317,8 +315,8 @@ private slots:
         app::SettingsTab &tab = rig.settings();
         const app::MainActions &actions = form.actions();
 
-        tab.CheckComment->setChecked(true);
-        tab.EditComment->setText(QStringLiteral("Щит ä 😀"));
+        rig.find<QCheckBox>("CheckComment")->setChecked(true);
+        rig.find<QLineEdit>("EditComment")->setText(QStringLiteral("Щит ä 😀"));
         rig.server.clearReceived();
         actions.ActionSetting->trigger();
         QCOMPARE(rig.messages.size(), 1);
@@ -327,14 +325,14 @@ private slots:
         QVERIFY(!form.engine().writeBatchPending());
         for (const QByteArray &entry : form.engine().queue())   // only polling goes on
             QVERIFY(!meter::SettingsOwner::codes().contains(quint8(entry.at(0))));
-        tab.CheckComment->setChecked(false);
+        rig.find<QCheckBox>("CheckComment")->setChecked(false);
 
         sim::Faults slow;
         slow.delayMs = 40;   // a batch long enough to press F12 again
         rig.server.setFaults(slow);
-        tab.CheckPassword->setChecked(true);
-        tab.CheckShedule->setChecked(true);
-        QVERIFY(tab.LabeledPassW->text().isEmpty());
+        rig.find<QCheckBox>("CheckPassword")->setChecked(true);
+        rig.find<QCheckBox>("CheckShedule")->setChecked(true);
+        QVERIFY(rig.find<QLineEdit>("LabeledPassW")->text().isEmpty());
         actions.ActionSetting->trigger();
         QVERIFY(form.engine().SettingsWriteActive());
         const auto received = [&rig](int code) {
@@ -356,7 +354,7 @@ private slots:
         QCOMPARE(received(link::fn::WriteTime), 1);
         QCOMPARE(received(link::fn::WriteBilling), 1);
         QCOMPARE(rig.server.state().password, quint16(meter::DefaultPassword));
-        QVERIFY(tab.LabeledPassW->text().isEmpty());
+        QVERIFY(rig.find<QLineEdit>("LabeledPassW")->text().isEmpty());
         QVERIFY(form.operationLog().entriesFor(form.meterState().MeterNumber).join('\n').contains(QStringLiteral("] Пароль на запись=1")));
         QCOMPARE(rig.messages.size(), 1);
     }
@@ -369,17 +367,16 @@ private slots:
         rig.server.updateState([](sim::MeterState &s) { s.password = 4242; });
         app::TFormMain &form = rig.connectToMeter(true);
         QVERIFY(rig.waitUntilRead());
-        app::CalibrationTab &tab = form.calibrationTab();
-        QTRY_VERIFY(tab.BtnWriteCalibr->isEnabled());
+        QTRY_VERIFY(rig.find<QPushButton>("BtnWriteCalibr")->isEnabled());
         const auto before = rig.server.state().calibration;
-        tab.SpinCalibrA->setValue(before[0] + 5);
-        QTest::mouseClick(tab.BtnWriteCalibr, Qt::LeftButton);
+        rig.find<QSpinBox>("SpinCalibrA")->setValue(before[0] + 5);
+        QTest::mouseClick(rig.find<QPushButton>("BtnWriteCalibr"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), link::Indicator::Red, 10000);
         QTRY_COMPARE(rig.messages.size(), 1);
         QCOMPARE(rig.messages[0].icon, QMessageBox::Critical);
         QVERIFY2(rig.messages[0].text.contains(link::errorCodeMessage(6)), qPrintable(rig.messages[0].text));
         QVERIFY(rig.server.state().calibration == before);
-        QTRY_VERIFY(tab.BtnWriteCalibr->isEnabled());
+        QTRY_VERIFY(rig.find<QPushButton>("BtnWriteCalibr")->isEnabled());
     }
 
     void wrongAccessPasswordShowsTheFailure()
@@ -389,11 +386,10 @@ private slots:
         QVERIFY(rig.waitUntilRead());
         const quint8 mask = rig.server.state().displayMask;
         form.setMessageHandler({});                     // the real, task-modal box
-        form.connectionPanel().LabeledPass2->setText("2");
-        app::SettingsTab &tab = rig.settings();
-        tab.CheckTime->setChecked(false);
-        tab.CheckIndi->setChecked(true);
-        tab.CheckSetIndi->item(0)->setCheckState(Qt::Checked);
+        rig.find<QLineEdit>("LabeledPass2")->setText("2");
+        rig.find<QCheckBox>("CheckTime")->setChecked(false);
+        rig.find<QCheckBox>("CheckIndi")->setChecked(true);
+        rig.find<QListWidget>("CheckSetIndi")->item(0)->setCheckState(Qt::Checked);
 
         QString boxText, boxTitle;
         QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
@@ -416,7 +412,7 @@ private slots:
         QCOMPARE(boxTitle, QStringLiteral("Ошибка"));
         QCOMPARE(boxIcon, QMessageBox::Critical);
         QCOMPARE(shownWithBox, link::Indicator::Red);
-        QTRY_VERIFY(form.protocolTab().Memo_Terminal->toPlainText().contains(
+        QTRY_VERIFY(test::part<app::ProtocolTab>(form).Memo_Terminal->toPlainText().contains(
             QStringLiteral("Ошибка: Нет доступа для записи (ввод пароля)")));
         QCOMPARE(rig.server.state().displayMask, mask);
         QVERIFY(!rig.server.receivedRequests().contains(QByteArray::fromHex("0e0301")));
@@ -427,7 +423,7 @@ private slots:
     {
         MeterRig rig;
         app::TFormMain &form = rig.connectToMeter();
-        app::ShortReportAction &report = form.reportAction();
+        app::ShortReportAction &report = test::part<app::ShortReportAction>(form);
         QTemporaryDir dir;
         QString path = dir.filePath("before.txt");
         QList<QUrl> opened;
@@ -480,29 +476,27 @@ private slots:
         MeterRig rig;
         app::TFormMain &form = rig.connectToMeter(true);
         QVERIFY(rig.waitUntilRead());
-        app::CalibrationTab &tab = form.calibrationTab();
-        QTRY_VERIFY(tab.BtnWriteCalibr->isEnabled());
-        tab.SpinCalibrA->setValue(-32768);
-        tab.SpinCalibrB->setValue(32767);
-        tab.SpinCalibrC->setValue(-1);
-        QTest::mouseClick(tab.BtnWriteCalibr, Qt::LeftButton);
-        QVERIFY(!tab.BtnWriteCalibr->isEnabled());     // until the write batch ends
+        QTRY_VERIFY(rig.find<QPushButton>("BtnWriteCalibr")->isEnabled());
+        rig.find<QSpinBox>("SpinCalibrA")->setValue(-32768);
+        rig.find<QSpinBox>("SpinCalibrB")->setValue(32767);
+        rig.find<QSpinBox>("SpinCalibrC")->setValue(-1);
+        QTest::mouseClick(rig.find<QPushButton>("BtnWriteCalibr"), Qt::LeftButton);
+        QVERIFY(!rig.find<QPushButton>("BtnWriteCalibr")->isEnabled());     // until the write batch ends
         QTRY_VERIFY_WITH_TIMEOUT(rig.server.state().calibration == (std::array<qint16, 3>{-32768, 32767, -1}), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), link::Indicator::Green, 5000);
         QVERIFY(rig.messages.isEmpty());
-        QTRY_VERIFY(tab.BtnReadCalibr->isEnabled());
+        QTRY_VERIFY(rig.find<QPushButton>("BtnReadCalibr")->isEnabled());
 
-        for (QSpinBox *box : {tab.SpinCalibrA, tab.SpinCalibrB, tab.SpinCalibrC})
+        for (QSpinBox *box : {rig.find<QSpinBox>("SpinCalibrA"), rig.find<QSpinBox>("SpinCalibrB"), rig.find<QSpinBox>("SpinCalibrC")})
             box->setValue(0);
-        QTest::mouseClick(tab.BtnReadCalibr, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(tab.SpinCalibrA->value(), -32768, 5000);
-        QCOMPARE(tab.SpinCalibrB->value(), 32767);
-        QCOMPARE(tab.SpinCalibrC->value(), -1);
+        QTest::mouseClick(rig.find<QPushButton>("BtnReadCalibr"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.find<QSpinBox>("SpinCalibrA")->value(), -32768, 5000);
+        QCOMPARE(rig.find<QSpinBox>("SpinCalibrB")->value(), 32767);
+        QCOMPARE(rig.find<QSpinBox>("SpinCalibrC")->value(), -1);
 
-        app::DbTab &db = form.dbTab();
-        db.SpinFilter->setValue(1);
-        db.SpinFilter->setValue(0);
-        QVERIFY(db.MemoDb->toPlainText().endsWith(QStringLiteral("] Коэффициенты калибровки=-32768,32767,-1")));
+        rig.find<QSpinBox>("SpinFilter")->setValue(1);
+        rig.find<QSpinBox>("SpinFilter")->setValue(0);
+        QVERIFY(rig.find<QPlainTextEdit>("MemoDb")->toPlainText().endsWith(QStringLiteral("] Коэффициенты калибровки=-32768,32767,-1")));
     }
 
     // A template loaded into the tab ticks exactly its settings and fills
@@ -532,14 +526,14 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QStringList, ticked);
         FormRig rig;
-        app::SettingsTab &tab = rig.open().settingsTab();
-        fillEverything(rig, tab);
+        app::SettingsTab &tab = test::part<app::SettingsTab>(rig.open());
+        fillEverything(rig);
 
         app::SettingsTemplateActions &templates = tab.templates();
         QString next = rig.startDir.filePath("in.ini");
         QVERIFY(test::writeFile(next, text.toUtf8()));
         templates.setFileChooser([&next](bool) { return next; });
-        templates.BtnLoadTemplate->click();
+        rig.find<QPushButton>("BtnLoadTemplate")->click();
         QVERIFY2(rig.messages.isEmpty(), qPrintable(rig.messages.value(0).text));
         QStringList now;
         for (QCheckBox *box : rig.find<QGroupBox>("GroupTask")->findChildren<QCheckBox *>()) {
@@ -548,14 +542,14 @@ private slots:
         }
         QCOMPARE(now, ticked);
         if (!ticked.contains("CheckShedule"))
-            QCOMPARE(tab.SpinDay->value(), 9);
+            QCOMPARE(rig.find<QSpinBox>("SpinDay")->value(), 9);
         if (!ticked.contains("CheckIntegra"))
-            QCOMPARE(tab.SpinIntegra->value(), 44);
+            QCOMPARE(rig.find<QSpinBox>("SpinIntegra")->value(), 44);
         if (!ticked.contains("CheckComment"))
-            QCOMPARE(tab.EditComment->text(), QStringLiteral("прежнее"));
+            QCOMPARE(rig.find<QLineEdit>("EditComment")->text(), QStringLiteral("прежнее"));
 
         next = rig.startDir.filePath("out.ini");
-        templates.BtnSaveTemplate->click();
+        rig.find<QPushButton>("BtnSaveTemplate")->click();
         QCOMPARE(QString::fromUtf8(readFile(next)), text);
     }
 
@@ -575,20 +569,20 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, message);
         FormRig rig;
-        app::SettingsTab &tab = rig.open().settingsTab();
-        fillEverything(rig, tab);
+        app::SettingsTab &tab = test::part<app::SettingsTab>(rig.open());
+        fillEverything(rig);
         app::SettingsTemplateActions &templates = tab.templates();
-        const QString before = meter::serialiseTemplate(templates.currentTemplate());
+        const QString before = meter::serialiseTemplate({tab.values(), tab.clockFixed()});
 
         const QString path = rig.startDir.filePath("t.ini");
         if (!text.isNull())
             QVERIFY(test::writeFile(path, text.toUtf8()));
         templates.setFileChooser([&path](bool) { return path; });
-        templates.BtnLoadTemplate->click();
+        rig.find<QPushButton>("BtnLoadTemplate")->click();
         QCOMPARE(rig.messages.size(), 1);
         QCOMPARE(rig.messages.first().icon, QMessageBox::Critical);
         QVERIFY2(rig.messages.first().text.contains(message), qPrintable(rig.messages.first().text));
-        QCOMPARE(meter::serialiseTemplate(templates.currentTemplate()), before);
+        QCOMPARE(meter::serialiseTemplate({tab.values(), tab.clockFixed()}), before);
     }
 
     // Written from a template through the window, compared: every setting
@@ -605,13 +599,13 @@ private slots:
                                       "display = total, clock, power\npeak_minutes = 30\npenalty_seconds = 10\n"
                                       "description = \"Щит 2\"\n"));
         templates.setFileChooser([&path](bool) { return path; });
-        templates.BtnLoadTemplate->click();
+        rig.find<QPushButton>("BtnLoadTemplate")->click();
         form.actions().ActionSetting->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), link::Indicator::Green, 15000);
 
         QSignalSpy shown(&templates, &app::SettingsTemplateActions::comparisonShown);
         const auto compare = [&]() -> QMap<QString, QStringList> {
-            templates.BtnCompareTemplate->click();
+            rig.find<QPushButton>("BtnCompareTemplate")->click();
             if (!shown.wait(20000))
                 return {};
             QMap<QString, QStringList> rows;

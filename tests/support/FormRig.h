@@ -30,6 +30,17 @@ inline void clearStore(const std::function<void(QSettings &)> &fill = {})
     store->sync();
 }
 
+// One of the window's parts (a tab class, a panel, an action owner) by its
+// type, as the window composed it.
+template <typename T>
+T &part(const QObject &window)
+{
+    T *found = window.findChild<T *>();
+    if (!found)
+        qFatal("the window has no %s", T::staticMetaObject.className());
+    return *found;
+}
+
 struct FormRig {
     QTemporaryDir startDir;
     QList<Message> messages;

@@ -55,4 +55,15 @@ void ScheduleTab::showEditor()
     PageTariff->setCurrentWidget(TabTariff);
 }
 
+void ScheduleTab::showReadProgress(int done, int total)
+{
+    GaugeSched->setMaximum(total);
+    GaugeSched->setValue(done);
+}
+
+void ScheduleTab::setReadProgressVisible(bool visible)
+{
+    GaugeSched->setVisible(visible);
+}
+
 } // namespace kelvar::app

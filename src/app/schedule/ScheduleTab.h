@@ -29,13 +29,15 @@ public:
     HolidaysPage &holidaysPage() { return *m_holidays; }
     // Brings the editor page forward (a new, loaded or read schedule is shown there).
     void showEditor();
+    // A schedule read's progress on the gauge over the pages (hidden otherwise).
+    void showReadProgress(int done, int total);
+    void setReadProgressVisible(bool visible);
 
-    QProgressBar *GaugeSched; // hidden; a schedule read shows its progress here
+private:
+    QProgressBar *GaugeSched;
     QTabWidget *PageTariff;
     QWidget *TabTariff;
     QWidget *TabSheet6;
-
-private:
     TFrameShedule *m_frame;
     HolidaysPage *m_holidays;
 };

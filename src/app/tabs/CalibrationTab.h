@@ -28,13 +28,12 @@ public:
     // Both buttons go with the other read and write controls (the engine's EnableControls).
     void setControlsEnabled(bool enabled);
 
+private:
     QPushButton *BtnReadCalibr;
     QPushButton *BtnWriteCalibr;
     QSpinBox *SpinCalibrA;
     QSpinBox *SpinCalibrB;
     QSpinBox *SpinCalibrC;
-
-private:
     QWidget *m_page;
     meter::CalibrationOwner m_owner;
     std::function<QString()> m_accessPassword;

@@ -21,10 +21,9 @@ public:
     // Refills MemoDb with the entries of the number in SpinFilter.
     void SpinFilterChange();
 
+private:
     QSpinBox *SpinFilter;
     QPlainTextEdit *MemoDb;
-
-private:
     const meter::OperationLog &m_log;
 };
 

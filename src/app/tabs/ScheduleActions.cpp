@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QProgressBar>
 
 namespace kelvar::app {
 
@@ -37,15 +36,10 @@ ScheduleActions::ScheduleActions(ScheduleExchange &exchange, schedule::ScheduleM
     connect(actions.read, &QAction::triggered, this, &ScheduleActions::ActionReadSchedExecute);
 
     connect(&exchange, &ScheduleExchange::progress, this, [this](int done, int total) {
-        if (m_gauge && m_exchange.operation() == ScheduleExchange::Operation::Read) {
-            m_gauge->setMaximum(total);
-            m_gauge->setValue(done);
-        }
+        if (m_exchange.operation() == ScheduleExchange::Operation::Read)
+            emit readProgress(done, total);
     });
-    connect(&exchange, &ScheduleExchange::gaugeVisible, this, [this](bool visible) {
-        if (m_gauge)
-            m_gauge->setVisible(visible);
-    });
+    connect(&exchange, &ScheduleExchange::gaugeVisible, this, &ScheduleActions::readProgressVisible);
     connect(&exchange, &ScheduleExchange::finished, this, &ScheduleActions::exchangeFinished);
 }
 
@@ -154,10 +148,7 @@ void ScheduleActions::ActionReadSchedExecute()
         return;
     }
     status(QString());
-    if (m_gauge) {
-        m_gauge->setMaximum(schedule::ReadProgressTotal);
-        m_gauge->setValue(0);
-    }
+    emit readProgress(0, schedule::ReadProgressTotal);
 }
 
 void ScheduleActions::exchangeFinished(bool ok, const QString &error)

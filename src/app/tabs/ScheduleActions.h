@@ -3,7 +3,8 @@
 // save to a schedule file, write to and read from the meter. They work on the
 // window's one schedule model and one holiday/transfer holder (which the
 // schedule tab shows) and drive the schedule exchange owner; they receive
-// only these, the actions, a message handler, a status line and the gauge.
+// only these, the actions, a message handler and a status line, and report a
+// read's progress by signals (the schedule tab shows it).
 
 #include "app/tabs/TabMessages.h"
 
@@ -13,7 +14,6 @@
 #include <functional>
 
 class QAction;
-class QProgressBar;
 class QWidget;
 
 namespace kelvar::schedule {
@@ -48,8 +48,6 @@ public:
     void setAccessPasswordSource(std::function<QString()> source) { m_password = std::move(source); }
     // Brings the schedule tab and its editor page forward.
     void setShowEditor(std::function<void()> show) { m_showEditor = std::move(show); }
-    // The read's progress bar: shown while schedule replies arrive.
-    void setGauge(QProgressBar *gauge) { m_gauge = gauge; }
     void setFileChooser(FileChooser chooser) { m_choose = std::move(chooser); }
 
     void ActionNewSchedExecute();
@@ -63,6 +61,11 @@ public:
     // be loaded changes nothing.
     bool loadFile(const QString &path);
     bool saveFile(const QString &path);
+
+signals:
+    // A schedule read has done requests of total; shown while replies arrive.
+    void readProgress(int done, int total);
+    void readProgressVisible(bool visible);
 
 private:
     void message(int icon, const QString &title, const QString &text);
@@ -79,7 +82,6 @@ private:
     std::function<void(const QString &)> m_status;
     std::function<QString()> m_password;
     std::function<void()> m_showEditor;
-    QProgressBar *m_gauge = nullptr;
     FileChooser m_choose;
 };
 

@@ -279,6 +279,63 @@ void SettingsTab::ComboModeWChange()
     LabelParityW->setVisible(modbus);
 }
 
+void SettingsTab::setValues(const meter::SettingsValues &v, bool fixedClock)
+{
+    CheckAddr->setChecked(v.writeLink);
+    CheckTime->setChecked(v.writeTime);
+    CheckShedule->setChecked(v.writeBilling);
+    CheckResetTariff->setChecked(v.resetTariff);
+    CheckIntegra->setChecked(v.writeIntegration);
+    CheckComment->setChecked(v.writeDescription);
+    CheckPassword->setChecked(v.writePassword);
+    CheckIndi->setChecked(v.writeDisplay);
+    if (v.writeLink) {
+        ComboModeW->setCurrentIndex(v.protocol == link::Protocol::Modbus ? 1 : 0);
+        SpinNewAddr->setValue(v.newAddress);
+        ComboNewBaud->setCurrentIndex(v.baudIndex);
+        if (v.protocol == link::Protocol::Modbus)
+            ComboParityW->setCurrentIndex(v.parityIndex);
+    }
+    if (v.writeTime) {
+        CheckBoxClock->setChecked(v.summerTime);
+        if (fixedClock) {
+            // Set by hand: the pickers stop following the clock.
+            DatePicker->setDate(v.date);
+            TimePicker->setTime(v.time);
+        } else {
+            followClock();
+        }
+    }
+    if (v.writeBilling) {
+        SpinDay->setValue(v.billingDay);
+        SpinHour->setValue(v.billingHour);
+    }
+    if (v.writeDisplay) {
+        for (int i = 0; i < CheckSetIndi->count(); ++i)
+            CheckSetIndi->item(i)->setCheckState((v.displayMask >> i) & 1 ? Qt::Checked : Qt::Unchecked);
+    }
+    if (v.writeIntegration) {
+        SpinIntegra->setValue(v.peakMinutes);
+        SpinLimitIntegra->setValue(v.penaltySeconds);
+    }
+    if (v.writeDescription)
+        EditComment->setText(v.description);
+    if (v.writePassword)
+        LabeledPassW->setText(v.newPassword);
+    // The number has no tick: a number above 0 is written to a meter without one.
+    SpinEdit_Number->setValue(static_cast<int>(v.number));
+}
+
+bool SettingsTab::clockFixed() const
+{
+    return m_timeEdited || m_dateEdited;
+}
+
+void SettingsTab::showScannedNumber(int number)
+{
+    SpinEdit_Number->setValue(number);
+}
+
 void SettingsTab::SpinEdit_NumberChange()
 {
     // At a production bench the new address is the last two digits of the number.

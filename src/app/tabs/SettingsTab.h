@@ -46,6 +46,16 @@ public:
     SettingsTemplateActions &templates() { return *m_templates; }
     // What the controls hold now.
     meter::SettingsValues values() const;
+    // Ticks exactly the settings ticked in values and fills their controls;
+    // the controls of the other settings keep what they hold. A fixed clock
+    // sets both pickers (they stop following the workstation clock); else
+    // they follow it again. The meter number is always taken.
+    void setValues(const meter::SettingsValues &values, bool fixedClock);
+    // A picker no longer follows the workstation clock (the operator set it).
+    bool clockFixed() const;
+    // A scanned meter number into the number field, even while it is
+    // read-only or disabled; the field's own change handling follows.
+    void showScannedNumber(int number);
 
     // Handlers.
     void ActionSettingExecute();
@@ -62,6 +72,11 @@ public:
 
     bool timePickerFollowsClock() const { return !m_timeEdited; }
     bool datePickerFollowsClock() const { return !m_dateEdited; }
+
+private:
+    void buildControls(QWidget *page);
+    void setModes(bool production, bool master);
+    void TimePickerChange(QObject *picker);
 
     QGroupBox *GroupTask;
     QCheckBox *CheckAddr;
@@ -89,11 +104,6 @@ public:
     QLineEdit *LabeledPassW;
     QSpinBox *SpinEdit_Number;
     QTimer *TimerDate;
-
-private:
-    void buildControls(QWidget *page);
-    void setModes(bool production, bool master);
-    void TimePickerChange(QObject *picker);
 
     QWidget *m_page;
     SettingsTemplateActions *m_templates = nullptr;

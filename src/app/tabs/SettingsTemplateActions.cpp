@@ -4,20 +4,13 @@
 #include "link/ExchangeEngine.h"
 #include "meter/MeterInfo.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDateEdit>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTableWidget>
-#include <QTimeEdit>
 #include <QVBoxLayout>
 
 namespace kelvar::app {
@@ -85,58 +78,7 @@ SettingsTemplateActions::SettingsTemplateActions(SettingsTab &tab, QWidget *page
 
 meter::SettingsTemplate SettingsTemplateActions::currentTemplate() const
 {
-    meter::SettingsTemplate tpl;
-    tpl.values = m_tab.values();
-    tpl.fixedClock = !m_tab.timePickerFollowsClock() || !m_tab.datePickerFollowsClock();
-    return tpl;
-}
-
-void SettingsTemplateActions::applyTemplate(const meter::SettingsTemplate &tpl)
-{
-    const meter::SettingsValues &v = tpl.values;
-    m_tab.CheckAddr->setChecked(v.writeLink);
-    m_tab.CheckTime->setChecked(v.writeTime);
-    m_tab.CheckShedule->setChecked(v.writeBilling);
-    m_tab.CheckResetTariff->setChecked(v.resetTariff);
-    m_tab.CheckIntegra->setChecked(v.writeIntegration);
-    m_tab.CheckComment->setChecked(v.writeDescription);
-    m_tab.CheckPassword->setChecked(v.writePassword);
-    m_tab.CheckIndi->setChecked(v.writeDisplay);
-    if (v.writeLink) {
-        m_tab.ComboModeW->setCurrentIndex(v.protocol == link::Protocol::Modbus ? 1 : 0);
-        m_tab.SpinNewAddr->setValue(v.newAddress);
-        m_tab.ComboNewBaud->setCurrentIndex(v.baudIndex);
-        if (v.protocol == link::Protocol::Modbus)
-            m_tab.ComboParityW->setCurrentIndex(v.parityIndex);
-    }
-    if (v.writeTime) {
-        m_tab.CheckBoxClock->setChecked(v.summerTime);
-        if (tpl.fixedClock) {
-            // Set by hand: the pickers stop following the clock.
-            m_tab.DatePicker->setDate(v.date);
-            m_tab.TimePicker->setTime(v.time);
-        } else {
-            m_tab.followClock();
-        }
-    }
-    if (v.writeBilling) {
-        m_tab.SpinDay->setValue(v.billingDay);
-        m_tab.SpinHour->setValue(v.billingHour);
-    }
-    if (v.writeDisplay) {
-        for (int i = 0; i < m_tab.CheckSetIndi->count(); ++i)
-            m_tab.CheckSetIndi->item(i)->setCheckState((v.displayMask >> i) & 1 ? Qt::Checked : Qt::Unchecked);
-    }
-    if (v.writeIntegration) {
-        m_tab.SpinIntegra->setValue(v.peakMinutes);
-        m_tab.SpinLimitIntegra->setValue(v.penaltySeconds);
-    }
-    if (v.writeDescription)
-        m_tab.EditComment->setText(v.description);
-    if (v.writePassword)
-        m_tab.LabeledPassW->setText(v.newPassword);
-    // The number has no tick: a number above 0 is written to a meter without one.
-    m_tab.SpinEdit_Number->setValue(static_cast<int>(v.number));
+    return {m_tab.values(), m_tab.clockFixed()};
 }
 
 QString SettingsTemplateActions::choose(bool save)
@@ -179,7 +121,7 @@ void SettingsTemplateActions::BtnLoadTemplateClick()
         message(QMessageBox::Critical, QStringLiteral("Шаблон не загружен. ") + error);
         return;
     }
-    applyTemplate(*tpl);
+    m_tab.setValues(tpl->values, tpl->fixedClock);
 }
 
 void SettingsTemplateActions::BtnCompareTemplateClick()

@@ -3,7 +3,8 @@
 // settings in a template file; "Загрузить шаблон…" ticks exactly the settings
 // of a template and fills their controls; "Сравнить со счетчиком" reads the
 // meter afresh and shows, per ticked setting, the meter's value, the value on
-// the tab and whether they match. The template format, its checks and the
+// the tab and whether they match. It reads and fills the tab through its
+// values, never through its controls. The template format, its checks and the
 // comparison are the core's (meter/SettingsTemplate.h, meter/MeterRead.h),
 // shared with the command-line program; this class only binds them.
 
@@ -37,13 +38,6 @@ public:
     using FileChooser = std::function<QString(bool save)>;
     void setFileChooser(FileChooser chooser) { m_choose = std::move(chooser); }
 
-    // The tab as a template: its ticks and values; the clock is fixed when a
-    // picker no longer follows the workstation clock.
-    meter::SettingsTemplate currentTemplate() const;
-    // Ticks exactly the template's settings and fills their controls; the
-    // controls of the other settings keep what they hold.
-    void applyTemplate(const meter::SettingsTemplate &tpl);
-
     void BtnSaveTemplateClick();
     void BtnLoadTemplateClick();
     void BtnCompareTemplateClick();
@@ -52,21 +46,23 @@ public:
     QDialog *comparisonDialog() const { return m_dialog; }
     QTableWidget *comparisonGrid() const { return m_grid; }
 
-    QWidget *PanelTemplate;
-    QPushButton *BtnSaveTemplate;
-    QPushButton *BtnLoadTemplate;
-    QPushButton *BtnCompareTemplate;
-
 signals:
     // The comparison window shows a fresh comparison.
     void comparisonShown();
 
 private:
+    // The tab as a template: its ticks and values; the clock is fixed when a
+    // picker no longer follows the workstation clock.
+    meter::SettingsTemplate currentTemplate() const;
     void showComparison();
     QString choose(bool save);
     void message(QMessageBox::Icon icon, const QString &text);
 
-    SettingsTab &m_tab;
+    QWidget *PanelTemplate;
+    QPushButton *BtnSaveTemplate;
+    QPushButton *BtnLoadTemplate;
+    QPushButton *BtnCompareTemplate;
+    SettingsTab &m_tab;   // read and filled through its values, never its controls
     QWidget *m_page;
     link::ExchangeEngine &m_engine;
     meter::MeterInfo &m_info;

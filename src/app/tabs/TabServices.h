@@ -14,7 +14,9 @@
 //     ExchangeEngine::beginWriteBatch (refused while another write is pending).
 //  2. In TFormMain::composeTabs() create it on its page and connect the
 //     actions it serves (kept in TFormMain's MainActions).
-//  3. Give TFormMain an accessor to it for the tests.
+//  3. Keep its controls private: other classes exchange values with it and
+//     follow its signals. Tests find its controls by object name and the
+//     class itself by type (test::part), never through the window.
 
 #include "app/tabs/TabMessages.h"
 
