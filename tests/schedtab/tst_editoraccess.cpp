@@ -156,6 +156,7 @@ private slots:
 
         // The question box: read every cell under it, then answer (mostly "Нет").
         int questions = 0;
+        bool answerNo = false;
         QString underBox;
         QTimer answerer;
         answerer.setInterval(5);
@@ -167,13 +168,16 @@ private slots:
             QString why;
             if (underBox.isEmpty() && !readEveryCell(frame.StringGrid1, &why))
                 underBox = why;
-            box->button(random.bounded(4) == 0 ? QMessageBox::Yes : QMessageBox::No)->click();
+            box->button(answerNo || random.bounded(4) != 0 ? QMessageBox::No : QMessageBox::Yes)->click();
         });
         answerer.start();
 
         app::YearGrid *grid = frame.StringGrid1;
+        // Every run starts as the reported death did: a zone edited, then a
+        // Shift-click on September's holiday row answered "Нет".
         for (int step = 0; step < 150; ++step) {
-            switch (random.bounded(6)) {
+            answerNo = step == 1;
+            switch (step < 2 ? 6 + step : int(random.bounded(6))) {
             case 0:
             case 1:
             case 2: {
@@ -195,6 +199,17 @@ private slots:
                 break;
             case 5:
                 (random.bounded(2) ? frame.BitBtnRedo : frame.BitBtnUndo)->click();
+                break;
+            case 6:
+                frame.DateTimeZone->setTime(QTime(12, 0));
+                frame.Tariff2->click();
+                frame.ActionEdit->trigger();
+                QVERIFY(model.hasUncommittedChanges());
+                break;
+            case 7:
+                QTest::mouseClick(grid, Qt::LeftButton, Qt::ShiftModifier, grid->cellRect(9, 8).center());
+                QCOMPARE(questions, 1);
+                QVERIFY(!model.hasUncommittedChanges());
                 break;
             }
             QString why;
