@@ -271,7 +271,8 @@ private slots:
             });
         };
         int arrivals = 0;
-        connect(&rig.meter, &MeterServer::requestReceived, this, [&](const QByteArray &frame) {
+        QObject watcher; // ends the connection before arrivals and the rig end
+        connect(&rig.meter, &MeterServer::requestReceived, &watcher, [&](const QByteArray &frame) {
             if (quint8(frame[0]) == fn::ReadHoliday && quint8(frame[2]) == 0)
                 ++arrivals;
         });
@@ -305,12 +306,15 @@ private slots:
         QVERIFY(rig.connectAndSettle());
         bool controls = true;
         bool setting = true;
-        connect(&rig.engine, &ExchangeEngine::EnableControls, this, [&](bool on) { controls = on; });
-        connect(&rig.engine, &ExchangeEngine::settingActionsEnabled, this, [&](bool on) { setting = on; });
         QList<bool> afterTimeout; // controls, setting actions after each time-out
-        connect(&rig.engine, &ExchangeEngine::protocolLine, this, [&](const QString &line) {
+        // The connections end with the watcher, before the variables they
+        // write (the rig's end still signals).
+        QObject watcher;
+        connect(&rig.engine, &ExchangeEngine::EnableControls, &watcher, [&](bool on) { controls = on; });
+        connect(&rig.engine, &ExchangeEngine::settingActionsEnabled, &watcher, [&](bool on) { setting = on; });
+        connect(&rig.engine, &ExchangeEngine::protocolLine, &watcher, [&](const QString &line) {
             if (line.endsWith(ExchangeEngine::TimeoutText))
-                QTimer::singleShot(0, this, [&] { afterTimeout << controls << setting; });
+                QTimer::singleShot(0, &watcher, [&] { afterTimeout << controls << setting; });
         });
         QSignalSpy exceeded(&rig.engine, &ExchangeEngine::timeoutsExceeded);
         rig.setFaults([](Faults &f) { f.silent = true; });
