@@ -29,10 +29,12 @@ kelvar_area(journals    link meter common)
 # The export and print titles name the journal (journals' JournalKind).
 kelvar_area(export      xls journals common)
 kelvar_area(db          meter platform common)
+# The programming record: what the meter and schedule owners read, on A4 pages.
+kelvar_area(report      schedule meter link platform common)
 # The small interface both programs start the built-in simulated meter
 # through; only with KELVAR_SIMULATOR does it link the simulator itself.
 kelvar_area(simulation  metersim link common)
-kelvar_area(app         common platform link meter scanner schedule journals export db simulation)
-kelvar_area(cli         common link meter schedule journals export db simulation)
+kelvar_area(app         common platform link meter scanner schedule journals export db report simulation)
+kelvar_area(cli         common platform link meter schedule journals export db report simulation)
 # tools/metersim: frames, CRC, the command catalogue and the code page.
 kelvar_area(metersim    link common)

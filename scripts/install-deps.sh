@@ -20,6 +20,8 @@ PACKAGES=(
   # journal export: Excel 2007 writer; tests: .xlsx reader, LibreOffice as a
   # second reader of every export, PDF text and page images of printouts
   libxlsxwriter-dev zlib1g-dev python3-openpyxl libreoffice-calc-nogui poppler-utils
+  # the programming record: a typeface with Cyrillic for its PDF pages
+  fonts-dejavu-core
   # installing: manual pages (scdoc, man, groff), icons rendered from SVG, the
   # Debian package (dpkg-shlibdeps, file) and its checks
   scdoc man-db groff-base librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream bash-completion

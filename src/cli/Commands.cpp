@@ -128,6 +128,8 @@ struct Options {
     QCommandLineOption reportOut{QStringLiteral("out"),
                                  QStringLiteral("The short report (text, Windows-1251) to write."),
                                  QStringLiteral("FILE")};
+    QCommandLineOption recordOut{QStringLiteral("out"), QStringLiteral("The PDF file to write."),
+                                 QStringLiteral("FILE.pdf")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
 
     QList<QCommandLineOption> link() const
@@ -577,6 +579,24 @@ int scheduleWrite(const QCommandLineParser &p, const Options &o, const LinkOptio
     return ExitOk;
 }
 
+int passportCommand(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
+{
+    const QString target = p.value(o.recordOut);
+    if (target.isEmpty())
+        throw UsageError{QStringLiteral("--out FILE.pdf is needed")};
+    if (!link.ports.isEmpty())
+        throw UsageError{QStringLiteral("this command works on one meter: one --port")};
+    Run run(p, o, link);
+    QString error;
+    const int result = passportMeter(run.session, target, &error);
+    if (result != ExitOk && !error.isEmpty()) {
+        run.progress.finish();
+        err() << error << Qt::endl;
+        return result;
+    }
+    return run.fail(result);
+}
+
 int scheduleCommand(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
 {
     const QStringList words = p.positionalArguments();
@@ -623,6 +643,13 @@ const QList<Command> &commands(const Options &o)
                         "\"Записать в счетчик\" of the schedule editor does (the access password first). The file "
                         "is checked whole before anything is sent."),
          {o.scheduleOut, o.json}, 2, &scheduleCommand},
+        {QStringLiteral("passport"), QStringLiteral("passport --out FILE.pdf"),
+         QStringLiteral("Reads the meter (one poll cycle) and its whole tariff schedule and writes the programming "
+                        "record (\"Протокол программирования счетчика\", A4) as a PDF file, written whole or not at "
+                        "all: the meter, its settings and link, the year grid in the tariff colours, each day "
+                        "programme, holidays, transfers, the limit coefficient, the schedule checksum the meter "
+                        "reports beside the one computed from the schedule read, workstation, operator and time."),
+         {o.recordOut}, 0, &passportCommand},
     };
     return list;
 }

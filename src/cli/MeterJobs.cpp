@@ -4,6 +4,8 @@
 #include "cli/Session.h"
 #include "export/GridExport.h"
 #include "meter/MeterRead.h"
+#include "report/ProgrammingRecord.h"
+#include "report/RecordDocument.h"
 #include "schedule/ScheduleFile.h"
 
 namespace kelvar::cli {
@@ -78,6 +80,23 @@ int writeScheduleMeter(Session &session, const schedule::ScheduleImage &image, i
     if (const int result = session.writeSchedule(image))
         return result;
     *leftOut = session.schedule().leftOutRecords();
+    return ExitOk;
+}
+
+int passportMeter(Session &session, const QString &path, QString *error)
+{
+    if (const int result = readMeter(session))
+        return result;
+    if (const int result = session.readSchedule())
+        return result;
+    const auto record = report::recordOfRead(session.info(), session.engine(), session.schedule(),
+                                             report::thisWorkstation(), error);
+    if (!record) {
+        *error = QStringLiteral("the meter's schedule cannot be taken: ") + *error;
+        return ExitRefused;
+    }
+    if (!report::writeRecordPdf(*record, path, error))
+        return ExitUsage;
     return ExitOk;
 }
 

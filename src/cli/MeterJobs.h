@@ -42,4 +42,10 @@ int journalMeter(Session &session, journals::JournalKind kind, const journals::J
 // apply to no day and were not written.
 int writeScheduleMeter(Session &session, const schedule::ScheduleImage &image, int *leftOut);
 
+// Connects, reads one poll cycle and the whole schedule, and writes the
+// programming record as a PDF file, whole or not at all. A schedule that
+// cannot be decoded gives ExitRefused, a file that cannot be written
+// ExitUsage, both with *error.
+int passportMeter(Session &session, const QString &path, QString *error);
+
 } // namespace kelvar::cli

@@ -4,6 +4,7 @@
 #include "link/Catalogue.h"
 #include "link/Encoding.h"
 #include "link/ExchangeEngine.h"
+#include "link/Frame.h"
 #include "meter/SettingsBatch.h"
 
 namespace kelvar::schedule {
@@ -159,6 +160,7 @@ ScheduleExchange::Start ScheduleExchange::startRead()
     m_holidays.clear();
     m_transfers.clear();
     m_limit = 0;
+    m_slotImage = {};
     return begin(Operation::Read, buildScheduleRead(), 1);
 }
 
@@ -200,16 +202,20 @@ void ScheduleExchange::decode(const QByteArray &response, const QByteArray &requ
         m_limit = byteAt(response, 2);
         break;
     case fn::ReadSchedule:
-        if (length == 2 + 1 + RecordSize)
+        if (length == 2 + 1 + RecordSize) {
             m_records << response.mid(3, RecordSize);
+            m_slotImage.zones += response.mid(2, 1 + RecordSize);
+        }
         break;
     case fn::ReadHoliday: {
+        m_slotImage.holidays += response.mid(3, 2);
         const Holiday h{bcdDecode(byteAt(response, 3)), bcdDecode(byteAt(response, 4))};
         if (length == 5 && h.day >= 1 && h.day <= 31 && h.month >= 1 && h.month <= 12)
             m_holidays << h;
         break;
     }
     case fn::ReadTransfer: {
+        m_slotImage.transfers += response.mid(3, 4);
         const Transfer t{QDate(2000 + bcdDecode(byteAt(response, 5)), bcdDecode(byteAt(response, 4)),
                                bcdDecode(byteAt(response, 3))),
                          byteAt(response, 6)};
@@ -225,6 +231,8 @@ void ScheduleExchange::decode(const QByteArray &response, const QByteArray &requ
         m_result.holidayTable = encodeHolidayTable(m_holidays);
         m_result.transferTable = encodeTransferTable(m_transfers);
         m_result.limitCoefficient = m_limit;
+        m_readChecksum = link::crc16(m_slotImage.zones + m_slotImage.holidays + m_slotImage.transfers
+                                     + QByteArray(1, char(m_limit)));
         end(true, {});
     }
 }

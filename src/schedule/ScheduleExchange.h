@@ -96,6 +96,12 @@ public:
     // The image of the last completed read: records in slot order, the holidays
     // and transfers in slot order, the coefficient as the meter holds it.
     const ScheduleImage &result() const { return m_result; }
+    // The checksum of the last completed read, computed as the meter computes
+    // the one it reports in the poll cycle: CRC-16 of every occupied zone slot
+    // (slot number and record), the 16 holiday and 16 transfer slots as
+    // stored, and the coefficient. It differs from the reported one when the
+    // schedule changed between the two reads or a slot came back altered.
+    quint16 readChecksum() const { return m_readChecksum; }
 
 signals:
     // Read: zone, holiday and transfer slots answered, of 288. Write: requests
@@ -133,6 +139,10 @@ private:
     QList<Holiday> m_holidays;
     QList<Transfer> m_transfers;
     quint8 m_limit = 0;
+    struct {
+        QByteArray zones, holidays, transfers;
+    } m_slotImage; // the slots of the read as the meter stores them
+    quint16 m_readChecksum = 0;
 };
 
 } // namespace kelvar::schedule

@@ -31,6 +31,15 @@ ZoneColors readZoneColors(QSettings &store)
     return colors;
 }
 
+std::array<quint32, 3> tariffColors(const ZoneColors &stored)
+{
+    for (quint32 c : stored) {
+        if (c != 0)
+            return {stored[0], stored[1], stored[2]};
+    }
+    return StartTariffColors;
+}
+
 bool writeTariffColors(QSettings &store, const std::array<quint32, 3> &colors)
 {
     if (store.status() != QSettings::NoError || !store.isWritable())

@@ -25,6 +25,15 @@ constexpr int colorRefRed(quint32 ref) { return int(ref & 0xFF); }
 constexpr int colorRefGreen(quint32 ref) { return int(ref >> 8 & 0xFF); }
 constexpr int colorRefBlue(quint32 ref) { return int(ref >> 16 & 0xFF); }
 
+// The start colours of tariffs 1..3 (cream, sky blue, orange) and the gray of
+// a tariff without a button (4..8).
+constexpr std::array<quint32, 3> StartTariffColors{colorRef(0xFF, 0xFB, 0xF0), colorRef(0xA6, 0xCA, 0xF0),
+                                                    colorRef(0xFF, 0x8C, 0x1A)};
+constexpr quint32 OtherTariffColor = colorRef(0x80, 0x80, 0x80);
+// The colours of tariffs 1..3 the editor paints with: the stored ones as soon
+// as any of the eight is stored, the start colours otherwise.
+std::array<quint32, 3> tariffColors(const ZoneColors &stored);
+
 // The schedule key: QSettings(NativeFormat, SystemScope, "Kelvar", "Schedule").
 std::unique_ptr<QSettings> openTariffColorStore();
 
