@@ -11,6 +11,7 @@
 #include "app/schedule/ScheduleTab.h"
 #include "app/tabs/CalibrationTab.h"
 #include "app/tabs/DbTab.h"
+#include "app/tabs/RecordAction.h"
 #include "app/tabs/ScheduleActions.h"
 #include "app/tabs/SettingsTab.h"
 #include "app/tabs/ShortReportAction.h"
@@ -164,6 +165,9 @@ void TFormMain::createActions()
     m_actions.ActionReset = make("ActionReset", QStringLiteral("&Сброс"), QStringLiteral("Сброс"), true);
     m_actions.ActionFixDb = make("ActionFixDb", QStringLiteral("Зафиксировать в Б&Д"), QStringLiteral("Зафиксировать в БД"), false);
     m_actions.ActionTxt = make("ActionTxt", QStringLiteral("Краткий отчет"), QStringLiteral("Краткий отчет"), false);
+    m_actions.ActionRecord = make("ActionRecord", QStringLiteral("&Протокол программирования..."),
+                                  QStringLiteral("Прочитать счетчик и его расписание и показать протокол программирования"),
+                                  false);
     m_actions.ActionNewSched = make("ActionNewSched", QStringLiteral("&Новое"), QStringLiteral("Новое тарифное расписание"), true);
     m_actions.ActionLoadTariff = make("ActionLoadTariff", QStringLiteral("&Загрузить из файла"),
                             QStringLiteral("Загрузить тарифное расписание из файла"), true);
@@ -215,6 +219,7 @@ void TFormMain::createMenus()
     settings->addAction(m_actions.ActionFixDb); // the menu entry NFixDb
     settings->addSeparator();
     settings->addAction(m_actions.ActionTxt);
+    settings->addAction(m_actions.ActionRecord);
 
     NSched = bar->addMenu(QStringLiteral("&Расписание"));
     NSched->setObjectName(QStringLiteral("NSched"));
@@ -332,6 +337,14 @@ void TFormMain::composeSchedule(const TabServices &services)
     connect(m_scheduleActions, &ScheduleActions::readProgress, m_scheduleTab, &ScheduleTab::showReadProgress);
     connect(m_scheduleActions, &ScheduleActions::readProgressVisible, m_scheduleTab,
             &ScheduleTab::setReadProgressVisible);
+
+    auto *record = new RecordAction(*m_scheduleExchange, *m_dispatcher, *m_info, *m_engine, this);
+    record->setMessageHandler(services.message);
+    record->setShowProgress([this] {
+        if (!m_productionMode)
+            PageControlMain->setCurrentWidget(TabSched);
+    });
+    connect(m_actions.ActionRecord, &QAction::triggered, record, &RecordAction::ActionRecordExecute);
 }
 
 void TFormMain::composeProduction(const StartOptions &options)
@@ -503,7 +516,8 @@ void TFormMain::applyModes()
 
 void TFormMain::EnableControls(bool enabled)
 {
-    for (QAction *action : {m_actions.ActionSetting, m_actions.ActionWriteSched, m_actions.ActionReadSched, m_actions.ActionTxt})
+    for (QAction *action : {m_actions.ActionSetting, m_actions.ActionWriteSched, m_actions.ActionReadSched,
+                            m_actions.ActionTxt, m_actions.ActionRecord})
         action->setEnabled(enabled);
 }
 

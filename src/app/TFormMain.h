@@ -91,6 +91,7 @@ struct MainActions {
     QAction *ActionReset = nullptr;
     QAction *ActionFixDb = nullptr;
     QAction *ActionTxt = nullptr;
+    QAction *ActionRecord = nullptr;   // the programming record
     QAction *ActionNewSched = nullptr;
     QAction *ActionLoadTariff = nullptr;
     QAction *ActionSaveTariff = nullptr;

@@ -1,12 +1,14 @@
 // The five schedule actions of the main window: schedule files through the
 // actions, and the write and read against the simulated meter, with what the
-// editor's schedule and lists show afterwards.
+// editor's schedule and lists show afterwards. With KELVAR_SCREENSHOTS=<folder>
+// the programming record's preview is saved there as a PNG picture.
 
 #include "support/FormRig.h"
 #include "support/MeterStart.h"
 #include "TestUtil.h"
 #include "app/ConnectionPanel.h"
 #include "app/schedule/ScheduleTab.h"
+#include "app/tabs/RecordAction.h"
 #include "app/tabs/ScheduleActions.h"
 #include "app/tabs/SettingsTab.h"
 #include "metersim/MeterServer.h"
@@ -15,7 +17,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTabWidget>
 
 using namespace kelvar;
@@ -229,6 +233,54 @@ private slots:
         QCOMPARE(w.tables().transfers(), QList<Transfer>({{QDate(2031, 5, 3), 1}}));
         QVERIFY(w.rig.find<QLabel>("StatusPanel0")->text().contains(QStringLiteral("прежнее расписание")));
         QCOMPARE(w.rig.messages.size(), 3); // a read shows no write failure
+    }
+
+    // The programming record: its read leaves the editor's schedule alone and
+    // shows the preview; without a printer "Печать" saves the PDF; a read
+    // that stops shows the error and no preview.
+    void programmingRecord()
+    {
+        sim::MeterServer server;
+        QVERIFY(test::startMeter(server, [](sim::MeterState &s) { s.serialNumber = 4711; }));
+        Window w;
+        app::TFormMain &form = w.openOnMeter(server);
+        auto *action = form.findChild<app::RecordAction *>(QStringLiteral("RecordAction"));
+        QVERIFY(action);
+        QList<report::ProgrammingRecord> shown;
+        action->setPreview([&](const report::ProgrammingRecord &r) { shown << r; });
+        w.fill(ThreeRecords);
+        QTRY_VERIFY_WITH_TIMEOUT(form.actions().ActionRecord->isEnabled(), 10000);
+        form.actions().ActionRecord->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 60000);
+        QCOMPARE(shown[0].serialNumber, QStringLiteral("004711"));
+        QCOMPARE(shown[0].reportedChecksum, QString::number(server.state().scheduleChecksum()));
+        QVERIFY(!shown[0].checksumsDiffer());
+        QCOMPARE(shown[0].programmes.size(), 1); // the factory schedule
+        QCOMPARE(w.model().recordCount(), 3);
+
+        app::RecordPreview preview(shown[0]);
+        if (const QString shots = qEnvironmentVariable("KELVAR_SCREENSHOTS"); !shots.isEmpty()) {
+            preview.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&preview));
+            preview.grab().save(shots + "/record-preview.png");
+        }
+        QTemporaryDir dir;
+        preview.setFileChooser([&](const QString &) { return dir.filePath("record"); });
+        preview.setPrinterAvailable(false);
+        preview.BtnRecordPrint->click();
+        QProcess text;
+        text.start("pdftotext", {dir.filePath("record.pdf"), "-"});
+        QVERIFY(text.waitForFinished());
+        QVERIFY(QString::fromUtf8(text.readAllStandardOutput()).contains(QStringLiteral("Лист 1 из ")));
+
+        sim::Faults faults;
+        faults.silentFunction = link::fn::ReadHoliday;
+        server.setFaults(faults);
+        QTRY_VERIFY(form.actions().ActionRecord->isEnabled());
+        form.actions().ActionRecord->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(w.rig.messages.size(), 1, 60000);
+        QCOMPARE(w.rig.messages[0].icon, QMessageBox::Warning);
+        QCOMPARE(shown.size(), 1);
     }
 };
 

@@ -207,13 +207,24 @@ private slots:
         output.addJournal(JournalKind::PowerOn, nullptr, printButton, JournalOutput::listGrid(events),
                           [] { return 4711; });
         output.setClock([] { return PrintTime; });
-        QCOMPARE(printButton->isEnabled(), app::IsPrinterAvailable());
-        output.setPrinterAvailable(false);
-        QVERIFY(!printButton->isEnabled());
-        output.setPrinterAvailable(true);
-        QVERIFY(printButton->isEnabled());
-
         QTemporaryDir dir;
+        // Without a printer the button stays enabled and saves a PDF, whole
+        // or not at all (an unwritable folder leaves nothing).
+        QVERIFY(printButton->isEnabled());
+        output.setPrinterAvailable(false);
+        QVERIFY(printButton->isEnabled());
+        QString chosen = dir.filePath("missing/x.pdf");
+        output.setPdfChooser([&](const QString &) { return chosen; });
+        int warnings = 0;
+        output.setMessageHandler([&](QMessageBox::Icon, const QString &, const QString &) { ++warnings; });
+        printButton->click();
+        QCOMPARE(warnings, 1);
+        chosen = dir.filePath("saved");
+        printButton->click();
+        QVERIFY2(pdfText(chosen + ".pdf").contains("Счетчик № 4711, Журнал включений"), qPrintable(chosen));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"saved.pdf"});
+        output.setPrinterAvailable(true);
+
         const QString pdf = dir.filePath("onoff.pdf");
         setUpPdf(output.printer(), pdf);
         output.setPrintDialog([](QPrinter &) { return false; });

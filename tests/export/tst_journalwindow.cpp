@@ -33,7 +33,7 @@ private slots:
             auto *exportButton = rig.find<QPushButton>(qPrintable(QString("BtnExportJournal%1").arg(p.page)));
             auto *printButton = rig.find<QPushButton>(qPrintable(QString("BtnPrintJournal%1").arg(p.page)));
             QVERIFY(exportButton && printButton);
-            QCOMPARE(printButton->isEnabled(), app::IsPrinterAvailable());
+            QVERIFY(printButton->isEnabled()); // printer or PDF
             exportButton->click();
             xls::Workbook book;
             QVERIFY2(book.open(chosen), qPrintable(book.errorString()));

@@ -8,6 +8,9 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTemporaryFile>
+
+#include <cstdio>
 
 #include <array>
 
@@ -106,6 +109,26 @@ int PrintGrid(QPrinter &printer, const exporting::TextGrid &grid, const QString 
                                            printer.height(), canvas);
     painter.end();
     return pages;
+}
+
+bool printToPdf(const QString &path, const std::function<int(QPrinter &)> &paint)
+{
+    // Drawn into a file of its own beside the target, then renamed over it.
+    QTemporaryFile part(path + QStringLiteral(".XXXXXX"));
+    if (!part.open())
+        return false;
+    part.close();
+    {
+        QPrinter pdf(QPrinter::HighResolution);
+        pdf.setOutputFormat(QPrinter::PdfFormat);
+        pdf.setOutputFileName(part.fileName());
+        if (paint(pdf) == 0)
+            return false;
+    }
+    if (std::rename(QFile::encodeName(part.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        return false;
+    part.setAutoRemove(false);
+    return true;
 }
 
 } // namespace kelvar::app

@@ -6,6 +6,8 @@
 
 #include <QDateTime>
 
+#include <functional>
+
 class QPrinter;
 
 namespace kelvar::app {
@@ -18,5 +20,10 @@ bool IsPrinterAvailable();
 // line of now, the title and the ruled rows. Returns the number of pages, 0
 // when the printer cannot be started.
 int PrintGrid(QPrinter &printer, const exporting::TextGrid &grid, const QString &title, const QDateTime &now);
+
+// Prints through paint (which returns its page count) into a PDF file instead
+// of a printer, whole or not at all: an older file at the path stays as it
+// was when nothing could be printed.
+bool printToPdf(const QString &path, const std::function<int(QPrinter &)> &paint);
 
 } // namespace kelvar::app

@@ -6,6 +6,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPrintDialog>
@@ -48,6 +49,10 @@ JournalOutput::JournalOutput(QWidget *parent)
     , m_printerAvailable(IsPrinterAvailable())
     , m_choose([this] { return SaveDialog(); })
     , m_printDialog([this](QPrinter &p) { return PrintDialog(p); })
+    , m_choosePdf([this](const QString &suggested) {
+        return QFileDialog::getSaveFileName(m_parent, QStringLiteral("Сохранить PDF"), suggested,
+                                            QStringLiteral("Документы PDF (*.pdf)"));
+    })
     , m_preview([this](QPrinter &p, std::function<void(QPrinter &)> paint) { PreviewDialog(p, std::move(paint)); })
     , m_open([](const QUrl &url) { return QDesktopServices::openUrl(url); })
     , m_now([] { return QDateTime::currentDateTime(); })
@@ -69,7 +74,8 @@ void JournalOutput::addJournal(exporting::JournalKind journal, QAbstractButton *
         connect(preview, &QAction::triggered, this, [this, journal] { previewJournal(journal); });
         printButton->addAction(preview);
         printButton->setContextMenuPolicy(Qt::ActionsContextMenu);
-        printButton->setEnabled(m_printerAvailable);
+        // Enabled with or without a printer: without one it saves a PDF.
+        printButton->setEnabled(true);
     }
 }
 
@@ -81,10 +87,6 @@ JournalOutput::GridSource JournalOutput::listGrid(const QAbstractItemView *list)
 void JournalOutput::setPrinterAvailable(bool available)
 {
     m_printerAvailable = available;
-    for (auto &[kind, journal] : m_journals) {
-        if (journal.printButton)
-            journal.printButton->setEnabled(available);
-    }
 }
 
 QPrinter &JournalOutput::printer()
@@ -177,8 +179,24 @@ void JournalOutput::PreviewDialog(QPrinter &printer, std::function<void(QPrinter
 void JournalOutput::printJournal(exporting::JournalKind journal)
 {
     const auto it = m_journals.find(journal);
-    if (it == m_journals.end() || !m_printerAvailable)
+    if (it == m_journals.end())
         return;
+    if (!m_printerAvailable) {
+        // No printer: the printout goes to a PDF file the operator names.
+        const QString title = exporting::printTitle(journal, it->second.number());
+        QString path = m_choosePdf(QDir::home().filePath(title.trimmed() + QStringLiteral(".pdf")));
+        if (path.isEmpty())
+            return;
+        if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+            path += QStringLiteral(".pdf");
+        const exporting::TextGrid grid = it->second.grid();
+        const QDateTime now = m_now();
+        if (!printToPdf(path, [&](QPrinter &p) { return PrintGrid(p, grid, title, now); }))
+            showTabMessage(m_message, m_parent, QMessageBox::Warning, QStringLiteral("Предупреждение"),
+                           QStringLiteral("Файл не может быть создан в указанной директории, или файл с таким "
+                                          "именем сейчас открыт!"));
+        return;
+    }
     if (!m_printDialog(printer()))
         return;
     // The list is copied after the dialog: what it shows now is printed.
@@ -188,7 +206,7 @@ void JournalOutput::printJournal(exporting::JournalKind journal)
 void JournalOutput::previewJournal(exporting::JournalKind journal)
 {
     const auto it = m_journals.find(journal);
-    if (it == m_journals.end() || !m_printerAvailable)
+    if (it == m_journals.end())
         return;
     const exporting::TextGrid grid = it->second.grid();
     const QString title = exporting::printTitle(journal, it->second.number());

@@ -34,8 +34,8 @@ public:
     explicit JournalOutput(QWidget *parent);
     ~JournalOutput() override;
 
-    // Binds a journal's two buttons. The print button is enabled only when a
-    // printer is installed; the export button is left enabled.
+    // Binds a journal's two buttons, both enabled: without a printer the
+    // print button saves the printout as a PDF file.
     void addJournal(exporting::JournalKind journal, QAbstractButton *exportButton, QAbstractButton *printButton,
                     GridSource grid, NumberSource number);
     // The grid of what a list view shows (ListViewToGrid of its model).
@@ -49,6 +49,8 @@ public:
         exporting::ExportFormat format = exporting::ExportFormat::Xls;
     };
     void setFileChooser(std::function<SaveChoice()> chooser) { m_choose = std::move(chooser); }
+    // Without a printer "Печать" asks for a PDF file instead (empty: cancelled).
+    void setPdfChooser(std::function<QString(const QString &suggested)> chooser) { m_choosePdf = std::move(chooser); }
     void setPrintDialog(std::function<bool(QPrinter &)> dialog) { m_printDialog = std::move(dialog); }
     void setPreview(std::function<void(QPrinter &, std::function<void(QPrinter &)>)> preview)
     {
@@ -89,6 +91,7 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     std::function<SaveChoice()> m_choose;
     std::function<bool(QPrinter &)> m_printDialog;
+    std::function<QString(const QString &)> m_choosePdf;
     std::function<void(QPrinter &, std::function<void(QPrinter &)>)> m_preview;
     std::function<bool(const QUrl &)> m_open;
     std::function<QDateTime()> m_now;

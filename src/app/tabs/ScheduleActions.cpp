@@ -10,6 +10,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include <utility>
+
 namespace kelvar::app {
 
 using schedule::ScheduleExchange;
@@ -147,14 +149,17 @@ void ScheduleActions::ActionReadSchedExecute()
         message(QMessageBox::Warning, ErrorTitle, m_exchange.refusalText());
         return;
     }
+    m_reading = true;
     status(QString());
     emit readProgress(0, schedule::ReadProgressTotal);
 }
 
 void ScheduleActions::exchangeFinished(bool ok, const QString &error)
 {
-    if (m_exchange.lastOperation() != ScheduleExchange::Operation::Read)
-        return; // a failed write is reported by the engine's write failure box
+    // A failed write is reported by the engine's write failure box; a read
+    // started elsewhere (the programming record) leaves the editor alone.
+    if (m_exchange.lastOperation() != ScheduleExchange::Operation::Read || !std::exchange(m_reading, false))
+        return;
     if (!ok) {
         status(error + QStringLiteral(" Показано прежнее расписание."));
         return;

@@ -83,6 +83,7 @@ private:
     std::function<QString()> m_password;
     std::function<void()> m_showEditor;
     FileChooser m_choose;
+    bool m_reading = false; // the read running was started by ActionReadSched
 };
 
 } // namespace kelvar::app
