@@ -71,7 +71,7 @@ private slots:
         QCOMPARE(menuTexts(menus[0]), (QStringList{"&Порт", "&Скорость", "-", "&Установить", "&Разорвать", "-",
                                                    "Поиск &адреса", "-", "В&ыход"}));
         QCOMPARE(menus[1]->title(), QStringLiteral("&Установки"));
-        QCOMPARE(menuTexts(menus[1]), (QStringList{"&Записать", "Зафиксировать в Б&Д", "-", "Краткий отчет"}));
+        QCOMPARE(menuTexts(menus[1]), (QStringList{"&Записать", "Зафиксировать в Б&Д", "-", "Краткий отчет", "&Протокол программирования..."}));
         QCOMPARE(menus[2]->objectName(), QStringLiteral("NSched"));
         QCOMPARE(menuTexts(menus[2]), (QStringList{"&Новое", "&Загрузить из файла", "&Сохранить как файл", "-",
                                                    "З&аписать в счетчик", "&Прочитать из счетчика"}));
