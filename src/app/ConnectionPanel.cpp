@@ -314,6 +314,11 @@ void ConnectionPanel::N12001Click(QAction *item)
     ComboBaud->setCurrentIndex(item->data().toInt());
 }
 
+void ConnectionPanel::setAddress(int address)
+{
+    SpinAddr->setValue(address);
+}
+
 void ConnectionPanel::SpinTimerChange()
 {
     m_engine.setTimeout(SpinTimer->value());

@@ -55,6 +55,9 @@ public:
     int meterPortNumber() const { return m_meterPort; }
     int scanerPortNumber() const { return m_scanerPort; }
 
+    // The meter's address as if typed into SpinAddr (a meter picked by the scan).
+    void setAddress(int address);
+
     // While connected the port, speed and protocol type stay as they are.
     void setConnected(bool connected);
 

@@ -15,6 +15,7 @@
 #include "app/tabs/ScheduleActions.h"
 #include "app/tabs/SettingsTab.h"
 #include "app/tabs/ShortReportAction.h"
+#include "app/MeterScanDialog.h"
 #include "journals/JournalOwner.h"
 #include "meter/OperationLog.h"
 #include "schedule/ScheduleModel.h"
@@ -144,7 +145,11 @@ TFormMain::TFormMain(const StartOptions &options, QWidget *parent)
         QTimer::singleShot(0, this, [this] { m_actions.ActionConnect->trigger(); });
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain()
+{
+    // A scan under way gives the line back while the engine still exists.
+    delete m_lineScan;
+}
 
 void TFormMain::createActions()
 {
@@ -209,6 +214,9 @@ void TFormMain::createMenus()
     link->addAction(m_actions.ActionDisconnect);
     link->addSeparator();
     link->addAction(m_actions.ActionFindAddress);
+    m_lineScan = new LineScanAction(*m_engine, [panel = m_panel] (int address) { panel->setAddress(address); },
+                                    m_actions.ActionConnect, this);
+    link->addAction(m_lineScan->action());
     link->addSeparator();
     QAction *exit = link->addAction(QStringLiteral("В&ыход"), this, &TFormMain::NExitClick);
     exit->setObjectName(QStringLiteral("NExit"));

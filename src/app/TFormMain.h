@@ -47,6 +47,7 @@ class ConnectionPanel;
 class JournalOutput;
 class DbTab;
 class JournalTab;
+class LineScanAction;
 class ProductionBench;
 class InfoTab;
 class ProtocolTab;
@@ -181,6 +182,7 @@ private:
     ScheduleTab *m_scheduleTab = nullptr;
     ScheduleActions *m_scheduleActions = nullptr;
 
+    LineScanAction *m_lineScan = nullptr; // "Поиск счетчиков на линии"
     QMenu *NSched = nullptr;
     QToolBar *ToolBar1 = nullptr;
     TShape *Shape1 = nullptr;

@@ -42,9 +42,14 @@ int main(int argc, char *argv[])
                                       simulation::simulatedMeterAvailable()
                                           ? QStringLiteral("Start a simulated meter on a pseudo-terminal and connect to it.")
                                           : QStringLiteral("Not available: this build has no simulated meter."));
+    const QCommandLineOption simulateMeters(QStringLiteral("simulate-meters"),
+                                            QStringLiteral("As --simulate, with one simulated meter at each of these "
+                                                           "addresses on one line (e.g. 0,17,200,255)."),
+                                            QStringLiteral("LIST"));
     parser.addOption(port);
     parser.addOption(connect);
     parser.addOption(simulate);
+    parser.addOption(simulateMeters);
     parser.process(app);
 
     app::StartOptions options;
@@ -55,9 +60,15 @@ int main(int argc, char *argv[])
     options.connect = parser.isSet(connect);
 
     std::unique_ptr<simulation::SimulatedMeter> meter;
-    if (parser.isSet(simulate)) {
+    if (parser.isSet(simulate) || parser.isSet(simulateMeters)) {
         QString error;
-        meter = simulation::startSimulatedMeter(&error);
+        QList<int> addresses;
+        if (parser.isSet(simulateMeters)
+            && (addresses = simulation::parseMeterAddresses(parser.value(simulateMeters), &error)).isEmpty()) {
+            std::fprintf(stderr, "--simulate-meters: %s\n", qPrintable(error));
+            return 2;
+        }
+        meter = simulation::startSimulatedMeter(&error, addresses);
         if (!meter) {
             QMessageBox::critical(nullptr, QStringLiteral("Ошибка"),
                                   QStringLiteral("Не удалось запустить имитатор счетчика: ") + error);

@@ -5,10 +5,12 @@
 #include "cli/MultiPort.h"
 #include "cli/Password.h"
 #include "cli/Progress.h"
+#include "cli/ScanCommand.h"
 #include "cli/Session.h"
 #include "export/GridExport.h"
 #include "journals/Journal.h"
 #include "link/Catalogue.h"
+#include "link/EngineLine.h"
 #include "link/ExchangeEngine.h"
 #include "meter/MeterInfo.h"
 #include "meter/MeterRead.h"
@@ -104,6 +106,10 @@ struct Options {
     QCommandLineOption simulate{QStringLiteral("simulate"),
                                 QStringLiteral("Talk to the built-in simulated meter instead of a serial port "
                                                "(where the program carries one).")};
+    QCommandLineOption simulateMeters{QStringLiteral("simulate-meters"),
+                                      QStringLiteral("As --simulate, with one simulated meter at each of these "
+                                                     "addresses on one line (e.g. 0,17,200,255)."),
+                                      QStringLiteral("LIST")};
     QCommandLineOption trace{QStringLiteral("trace"),
                              QStringLiteral("Write the protocol view (every byte sent and received) to standard "
                                             "error. It shows the access password as sent: only here, where "
@@ -113,6 +119,12 @@ struct Options {
                                     QStringLiteral("FILE")};
     QCommandLineOption from{QStringLiteral("from"), QStringLiteral("The first address to try, 0..255 (default 0)."),
                             QStringLiteral("N"), QStringLiteral("0")};
+    QCommandLineOption to{QStringLiteral("to"), QStringLiteral("The last address to try, 0..255 (default 255)."),
+                          QStringLiteral("N"), QStringLiteral("255")};
+    QCommandLineOption wait{QStringLiteral("wait"),
+                            QStringLiteral("How long each address may take to begin its answer, in milliseconds, "
+                                           "1..1000 (default: derived from the baud rate and character format)."),
+                            QStringLiteral("MS")};
     QCommandLineOption year{QStringLiteral("year"), QStringLiteral("Yearly and daily journals: the year (default this year)."),
                             QStringLiteral("Y")};
     QCommandLineOption month{QStringLiteral("month"), QStringLiteral("Daily journal: the month, 1..12 (default this month)."),
@@ -134,7 +146,8 @@ struct Options {
 
     QList<QCommandLineOption> link() const
     {
-        return {port, ports, protocol, parity, baud, address, timeout, pause, password, passwordFile, simulate, trace};
+        return {port,     ports,        protocol, parity,         baud, address, timeout,
+                pause,    password,     passwordFile, simulate, simulateMeters, trace};
     }
 };
 
@@ -198,9 +211,10 @@ LinkOptions linkOptions(const QCommandLineParser &p, const Options &o)
     // One port alone is the single meter of the plain commands.
     if (link.ports.size() == 1 && !p.isSet(o.ports))
         link.ports.clear();
-    if (link.port.isEmpty() && !p.isSet(o.simulate))
+    const bool simulate = p.isSet(o.simulate) || p.isSet(o.simulateMeters);
+    if (link.port.isEmpty() && !simulate)
         throw UsageError{QStringLiteral("--port is needed: the meter's serial port (or --simulate)")};
-    if (!link.port.isEmpty() && p.isSet(o.simulate))
+    if (!link.port.isEmpty() && simulate)
         throw UsageError{QStringLiteral("--port and --simulate exclude each other")};
     if (!link.ports.isEmpty() && p.isSet(o.trace))
         throw UsageError{QStringLiteral("--trace follows one port only")};
@@ -425,6 +439,28 @@ int findAddressCommand(const QCommandLineParser &p, const Options &o, const Link
     return ExitOk;
 }
 
+int scanCommand(const QCommandLineParser &p, const Options &o, const LinkOptions &link)
+{
+    meter::ScanSettings settings;
+    settings.from = integerOption(p, o.from, 0, 255);
+    settings.to = integerOption(p, o.to, 0, 255);
+    if (settings.from > settings.to)
+        throw UsageError{QStringLiteral("--from %1 is above --to %2").arg(settings.from).arg(settings.to)};
+    if (p.isSet(o.wait))
+        settings.waitUs = integerOption(p, o.wait, 1, 1000) * 1000LL;
+    // An address whose answer came late gets the link's whole time-out.
+    settings.recheckWaitMs = link.timeout;
+    if (!link.ports.isEmpty())
+        throw UsageError{QStringLiteral("scan works on one line: one --port")};
+    Run run(p, o, link);
+    link::EngineLine line(run.session.engine());
+    QString error;
+    const int result = scanLine(line, settings, p.isSet(o.json), run.progress, &error);
+    if (result != ExitOk)
+        err() << error << Qt::endl;
+    return result;
+}
+
 const QStringList &journalNames()
 {
     static const QStringList names{QStringLiteral("yearly"), QStringLiteral("daily"), QStringLiteral("profile"),
@@ -631,6 +667,13 @@ const QList<Command> &commands(const Options &o)
          QStringLiteral("Tries one address after the other (one time-out each) until a meter answers, "
                         "and prints its address."),
          {o.from}, 0, &findAddressCommand},
+        {QStringLiteral("scan"), QStringLiteral("scan [--from A] [--to B] [--wait MS] [--json]"),
+         QStringLiteral("Lists every meter on the line: tries each address from A to B (default the whole range) "
+                        "with a short wait derived from the baud rate, reads type, serial number and software "
+                        "version of each that answers and prints one line per meter (address, type, number, "
+                        "version, tab-separated; \"unsure\" for an address that answered once and then not), or "
+                        "with --json one JSON object per line. Exit code 0 when any meter answered, 2 when none did."),
+         {o.from, o.to, o.wait, o.json}, 0, &scanCommand},
         {QStringLiteral("journal"),
          QStringLiteral("journal yearly|daily|profile|settings|power [--year Y] [--month M] [--date YYYY-MM-DD] --out FILE"),
          QStringLiteral("Reads one journal of the meter and writes its list as the window exports it (.xls, .xlsx "
@@ -681,7 +724,7 @@ QString findCommand(const QStringList &args, const Options &o)
 {
     QStringList valued;
     for (const QCommandLineOption &option :
-         o.link() + QList<QCommandLineOption>{o.templateFile, o.from, o.year, o.month, o.date, o.outFile}) {
+         o.link() + QList<QCommandLineOption>{o.templateFile, o.from, o.to, o.wait, o.year, o.month, o.date, o.outFile}) {
         if (!option.valueName().isEmpty())
             valued << option.names();
     }
@@ -837,9 +880,15 @@ int run(const QStringList &arguments)
         LinkOptions link = parsed.link;
         link.password = accessPassword(parsed.parser, o);
         std::unique_ptr<simulation::SimulatedMeter> simulated;
-        if (parsed.parser.isSet(o.simulate)) {
+        if (parsed.parser.isSet(o.simulate) || parsed.parser.isSet(o.simulateMeters)) {
             QString error;
-            simulated = simulation::startSimulatedMeter(&error);
+            QList<int> addresses;
+            if (parsed.parser.isSet(o.simulateMeters)) {
+                addresses = simulation::parseMeterAddresses(parsed.parser.value(o.simulateMeters), &error);
+                if (addresses.isEmpty())
+                    throw UsageError{QStringLiteral("--simulate-meters: %1").arg(error)};
+            }
+            simulated = simulation::startSimulatedMeter(&error, addresses);
             if (!simulated)
                 throw UsageError{QStringLiteral("--simulate: not available: %1").arg(error)};
             link.port = simulated->devicePath();

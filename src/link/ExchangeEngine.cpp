@@ -414,7 +414,8 @@ void ExchangeEngine::onBytesArrived()
 
 QByteArray ExchangeEngine::takeArrived()
 {
-    if (!m_channel->isOpen())
+    // A disconnected engine leaves the port to whoever opened it (the meter scan).
+    if (!m_connected || !m_channel->isOpen())
         return {};
     const QByteArray bytes = m_channel->readAll();
     if (bytes.isEmpty())

@@ -26,6 +26,23 @@ QString FormatDuration(quint32 s)
     return text;
 }
 
+QString meterTypeText(int modelCode)
+{
+    return QStringLiteral("Kelvar %1.%2").arg(modelCode / 100).arg(modelCode % 100, 2, 10, QLatin1Char('0'));
+}
+
+QString softwareVersionText(const QByteArray &r)
+{
+    if (link::readSoftwareVersion(r, 4) / 100 != 517)
+        return {};
+    return QStringLiteral("%1.%2").arg(bcdDecode(byteAt(r, 3))).arg(bcdDecode(byteAt(r, 2)));
+}
+
+QString serialNumberText(quint32 number)
+{
+    return number > 0 ? QStringLiteral("%1").arg(number, 6, 10, QLatin1Char('0')) : QStringLiteral("0");
+}
+
 const QStringList &MeterInfo::mainCaptions()
 {
     static const QStringList captions = {
@@ -254,13 +271,12 @@ bool MeterInfo::decode(const QByteArray &r)
 void MeterInfo::decodeVersion(const QByteArray &r)
 {
     m_state.ModelCode = static_cast<int>(link::readSoftwareVersion(r, 4));
-    const int model = m_state.ModelCode / 100;
-    setMain(RowType, QStringLiteral("Kelvar %1.%2").arg(model).arg(m_state.ModelCode % 100, 2, 10, QLatin1Char('0')));
+    setMain(RowType, meterTypeText(m_state.ModelCode));
     // Other models number their software differently; their row is left alone.
     m_typed[QStringLiteral("modelCode")] = m_state.ModelCode;
-    if (model == 517) {
-        setMain(RowVersion, QStringLiteral("%1.%2").arg(bcdDecode(byteAt(r, 3))).arg(bcdDecode(byteAt(r, 2))));
-        m_typed[QStringLiteral("version")] = m_main[RowVersion];
+    if (const QString version = softwareVersionText(r); !version.isEmpty()) {
+        setMain(RowVersion, version);
+        m_typed[QStringLiteral("version")] = version;
     }
 }
 
@@ -268,7 +284,7 @@ void MeterInfo::decodeNumber(const QByteArray &r)
 {
     m_state.MeterNumber = link::readSerialNumber(r, 2);
     const quint32 number = m_state.MeterNumber;
-    const QString text = number > 0 ? QStringLiteral("%1").arg(number, 6, 10, QLatin1Char('0')) : QStringLiteral("0");
+    const QString text = serialNumberText(number);
     const bool isNew = text != m_main[RowNumber];
     if (m_production && isNew)
         m_state.LastSetTime = m_lookup ? m_lookup(number) : QDateTime();

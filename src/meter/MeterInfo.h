@@ -24,6 +24,14 @@ namespace kelvar::meter {
 // the days and "д." when there is at least one whole day.
 QString FormatDuration(quint32 seconds);
 
+// The texts of the rows "Тип", "Версия ПО" and "Заводской номер": the type
+// from the model code of a function-0 reply ("Kelvar 517.01"), the software
+// version from that reply (empty for models that number theirs differently),
+// and the serial number (six digits with leading zeros; 0 alone).
+QString meterTypeText(int modelCode);
+QString softwareVersionText(const QByteArray &versionReply);
+QString serialNumberText(quint32 number);
+
 class MeterInfo : public QObject
 {
     Q_OBJECT

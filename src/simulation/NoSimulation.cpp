@@ -9,7 +9,7 @@ bool simulatedMeterAvailable()
     return false;
 }
 
-std::unique_ptr<SimulatedMeter> startSimulatedMeter(QString *error)
+std::unique_ptr<SimulatedMeter> startSimulatedMeter(QString *error, const QList<int> &)
 {
     if (error)
         *error = QStringLiteral("имитатор счетчика не входит в эту сборку программы");

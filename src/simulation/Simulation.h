@@ -10,9 +10,11 @@ namespace kelvar::simulation {
 
 // A numbered meter with a description, ready to use. nullptr and a message
 // when the pseudo-terminal cannot be made.
-std::unique_ptr<sim::MeterServer> startSimulatedMeterServer(QString *error);
+// With addresses: one meter at each of them on one line.
+std::unique_ptr<sim::MeterServer> startSimulatedMeterServer(QString *error, const QList<int> &addresses = {});
 
-// Sets the server's link parameters to the engine's.
-void matchLinkParameters(sim::MeterServer &server, const link::ExchangeEngine &engine);
+// Sets the server's link parameters to the engine's; the meters of a line
+// keep their addresses.
+void matchLinkParameters(sim::MeterServer &server, const link::ExchangeEngine &engine, bool line = false);
 
 } // namespace kelvar::simulation

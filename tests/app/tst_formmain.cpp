@@ -69,7 +69,7 @@ private slots:
                                       form.menuBar()->actions()[2]->menu(), form.menuBar()->actions()[3]->menu()};
         QCOMPARE(menus[0]->title(), QStringLiteral("&Связь"));
         QCOMPARE(menuTexts(menus[0]), (QStringList{"&Порт", "&Скорость", "-", "&Установить", "&Разорвать", "-",
-                                                   "Поиск &адреса", "-", "В&ыход"}));
+                                                   "Поиск &адреса", "Поиск счетчиков на &линии", "-", "В&ыход"}));
         QCOMPARE(menus[1]->title(), QStringLiteral("&Установки"));
         QCOMPARE(menuTexts(menus[1]), (QStringList{"&Записать", "Зафиксировать в Б&Д", "-", "Краткий отчет", "&Протокол программирования..."}));
         QCOMPARE(menus[2]->objectName(), QStringLiteral("NSched"));

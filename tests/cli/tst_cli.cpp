@@ -474,6 +474,35 @@ private slots:
         QCOMPARE(r.out, QStringLiteral("9\n"));
     }
 
+    // Meters at 3, 17 and 40 on one line: one JSON object each, in address
+    // order; a range without a meter ends with exit code 2.
+    void scan_data() { protocols_data(); }
+    void scan()
+    {
+        QFETCH(link::Protocol, protocol);
+        CliRig rig{protocol};
+        rig.server.updateState([](sim::MeterState &s) { s.serialNumber = 100003; });
+        for (const int address : {17, 40}) {
+            sim::MeterState s = rig.server.state();
+            s.address = quint8(address);
+            s.serialNumber = 100000u + quint32(address);
+            rig.server.addMeter(s);
+        }
+        QVERIFY(rig.start());
+        Result r = rig.run(QStringList{"scan", "--to", "40", "--json"} + rig.link());
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QStringList found;
+        for (const QString &line : r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const QJsonObject j = QJsonDocument::fromJson(line.toUtf8()).object();
+            QVERIFY2(j["sure"].toBool(), qPrintable(line));
+            found << QStringLiteral("%1:%2").arg(j["address"].toInt()).arg(j["number"].toInteger());
+        }
+        QCOMPARE(found, (QStringList{"3:100003", "17:100017", "40:100040"}));
+        r = rig.run(QStringList{"scan", "--from", "4", "--to", "16"} + rig.link());
+        QCOMPARE(r.code, 2);
+        QVERIFY(r.out.isEmpty());
+    }
+
     // The settings journal to a workbook, read back by an independent reader,
     // and the same list as CSV on standard output.
     void journalExport_data() { protocols_data(); }
@@ -691,6 +720,8 @@ private slots:
         QTest::newRow("schedule extra") << QStringList{"schedule", "write", "a", "b", "--port", "x"} << 3 << "\"b\"";
         QTest::newRow("report without out") << QStringList{"report", "--port", "x"} << 3 << "--out FILE is needed";
         QTest::newRow("bad from") << QStringList{"find-address", "--port", "x", "--from", "-1"} << 3 << "--from:";
+        QTest::newRow("scan from above to") << QStringList{"scan", "--port", "x", "--from", "9", "--to", "8"} << 3 << "above --to";
+        QTest::newRow("scan help") << QStringList{"scan", "--help"} << 0 << "--wait <MS>";
     }
     void usage()
     {
