@@ -496,7 +496,7 @@ void TFormMain::FormCreate(const StartOptions &options)
     m_masterMode = m_settings.master || m_productionMode;
     applyModes();
 
-    const QStringList ports = options.ports ? *options.ports : link::ExchangeEngine::EnumerateSerialPorts();
+    const QStringList ports = options.ports ? *options.ports : link::EnumerateSerialPorts();
     m_panel->EnumerateSerialPorts(ports, m_settings, options.portName);
 
     PageControlMain->setCurrentWidget(TabAbout);

@@ -1,36 +1,34 @@
 #pragma once
-// The exchange engine: owns the request queue and talks to the meter over a
-// serial channel, one request at a time under a time-out. While the link is up
-// the queue is never left empty: when it runs empty the next request of the
-// poll cycle is appended. Complete responses go to the response handler (the
-// dispatcher), which accepts them with RemoveCommand or fails them.
+// The exchange engine is the session on top of one transport: it gives the
+// requests on the line their meaning for the meter at hand. While the link is
+// up the queue is never left empty: when it runs empty the next request of
+// the poll cycle is appended (unless polling is paused). Complete responses go
+// to the response handler (the dispatcher), which accepts them with
+// RemoveCommand or fails them. The session counts time-outs in a row, runs
+// the address search and the production fall-back to address 0, starts and
+// ends write and read batches, formats the protocol-view lines and sends
+// probes to any address outside the poll cycle (a bus scan).
 //
-// Everything runs on one thread, driven by the channel's bytesArrived signal
-// and four timers: TimerCommand (the request pause, 50 ms by default, sends
-// the head of the queue; a shorter pause is timed to the microsecond from the
-// end of the exchange and the last byte on the line),
-// TimerOut (response time-out), TimerStart (100 ms, first request after
-// connecting) and TimerShape (2 s, hides the result indicator).
+// Everything runs on one thread. Besides the transport's timers there is
+// TimerShape (2 s after a batch result: the result indicator goes, the meter
+// information is read afresh).
 //
 // The engine talks to the window only through signals; it never opens a
 // dialog.
 
-#include "link/Frame.h"
-#include "link/LinkStatistics.h"
-#include "link/MicroTimer.h"
+#include "link/Transport.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <optional>
+
+class QTime;
 
 namespace kelvar::link {
-
-class SerialChannel;
 
 // The result indicator Shape1 on the tool bar.
 enum class Indicator { Hidden, Green, Red };
@@ -42,16 +40,14 @@ class ExchangeEngine : public QObject
 {
     Q_OBJECT
 public:
-    // Baud rates by index 0..3.
-    static constexpr int DefaultTimeout = 500;
-    static constexpr int CommandInterval = 50;
-    static constexpr int StartInterval = 100;
+    static constexpr int DefaultTimeout = Transport::DefaultTimeout;
+    static constexpr int CommandInterval = Transport::CommandInterval;
+    static constexpr int StartInterval = Transport::StartInterval;
     static constexpr int ShapeInterval = 2000;
     // A request the meter answers with error 3 (bad checksum) is sent at most
     // this many times in all, then fails like any other error reply.
-    static constexpr int MaxTries = 3;
-    // While the port is lost, it is opened again this often.
-    static constexpr int ReopenInterval = 1000;
+    static constexpr int MaxTries = Transport::MaxTries;
+    static constexpr int ReopenInterval = Transport::ReopenInterval;
 
     static const QString SettingsWriteFailedText;  // "Во время записи установок ..."
     static const QString ScheduleWriteFailedText;  // "Во время записи тарифного расписания ..."
@@ -62,33 +58,35 @@ public:
     explicit ExchangeEngine(SerialChannel *channel, QObject *parent = nullptr);
     ~ExchangeEngine() override;
 
-    SerialChannel *channel() const { return m_channel; }
+    // The line the session drives.
+    Transport &transport() { return m_transport; }
+    const Transport &transport() const { return m_transport; }
+    SerialChannel *channel() const { return m_transport.channel(); }
 
     // --- Link settings (the window's SpinAddr, ComboMode, ComboParity,
-    // ComboBaud, ComboPort, SpinTimer). The window sets them; the engine
-    // reports its own changes through addressChanged and linkParametersChanged.
+    // ComboBaud, ComboPort, SpinTimer), kept by the transport. The window
+    // sets them; the engine reports its own changes through addressChanged
+    // and linkParametersChanged. While a probe is on the line, address and
+    // time-out are the operator's, applied again when it ends.
     void setAddress(int address);             // 0..255
-    int address() const { return m_address; }
-    void setProtocol(Protocol protocol);      // the window keeps it fixed while connected
-    Protocol protocol() const { return m_protocol; }
-    void setParityIndex(int index);           // "MODBUS": 0 none (2 stop bits), 1 even, 2 odd
-    int parityIndex() const { return m_parityIndex; }
-    void setBaudIndex(int index);             // 0..3; applied to the port at once
-    int baudIndex() const { return m_baudIndex; }
-    void setPortName(const QString &name);    // "COM3" or a device path; empty: there is none
-    QString portName() const { return m_portName; }
-    void setTimeout(int milliseconds);        // SpinTimer: from the next exchange on
-    int timeout() const;
-    // The pause between the end of an exchange and the next request, 0..50 ms
-    // (50, the default, is the fixed send tick); never shorter than the line's
-    // silent interval at the current baud rate and character format.
-    void setRequestPause(int milliseconds);
-    int requestPause() const { return m_requestPause; }
-    int sendInterval() const { return m_timerCommand.interval(); } // what the pause gives, in ms
+    int address() const { return m_probe ? m_operator.address : m_transport.address(); }
+    void setProtocol(Protocol protocol) { m_transport.setProtocol(protocol); } // fixed while connected
+    Protocol protocol() const { return m_transport.protocol(); }
+    void setParityIndex(int index) { m_transport.setParityIndex(index); }
+    int parityIndex() const { return m_transport.parityIndex(); }
+    void setBaudIndex(int index) { m_transport.setBaudIndex(index); }
+    int baudIndex() const { return m_transport.baudIndex(); }
+    void setPortName(const QString &name) { m_transport.setPortName(name); } // empty: there is none
+    QString portName() const { return m_transport.portName(); }
+    void setTimeout(int milliseconds);
+    int timeout() const { return m_probe ? m_operator.timeout : m_transport.timeout(); }
+    void setRequestPause(int milliseconds) { m_transport.setRequestPause(milliseconds); }
+    int requestPause() const { return m_transport.requestPause(); }
+    int sendInterval() const { return m_transport.sendInterval(); }
 
     // Start modes.
-    void setMasterMode(bool on) { m_masterMode = on; }       // byte trace in the protocol view
-    bool MasterMode() const { return m_masterMode; }
+    void setMasterMode(bool on);                                // byte trace in the protocol view
+    bool MasterMode() const { return m_transport.tracing(); }
     // The trace shows a password request's password (on where the operator
     // asked for the trace; off where production mode turns the trace on).
     void setTracePasswords(bool on) { m_tracePasswords = on; }
@@ -97,13 +95,16 @@ public:
     bool ProductionMode() const { return m_productionMode; }
 
     // --- State.
-    bool isConnected() const { return m_connected; }
-    // Connected, but the port went away and is being reopened every second.
-    bool portLost() const { return m_portLost; }
-    const QList<QByteArray> &queue() const { return m_queue; }
-    QByteArray currentRequest() const { return m_current; }   // as sent (address and CRC included)
-    QByteArray currentFrame() const;                           // function code, length, data
-    QByteArray responseBuffer() const { return m_buffer; }
+    bool isConnected() const { return m_transport.isConnected(); }
+    bool portLost() const { return m_transport.portLost(); }
+    const QList<QByteArray> &queue() const { return m_transport.queue(); }
+    QByteArray currentRequest() const { return m_transport.currentRequest(); }
+    QByteArray currentFrame() const { return m_transport.currentFrame(); }
+    QByteArray responseBuffer() const { return m_transport.responseBuffer(); }
+    bool awaitingResponse() const { return m_transport.awaitingResponse(); }
+    int runningTimeout() const { return m_transport.runningTimeout(); }
+    quint64 headSerial() const { return m_transport.headSerial(); }
+    const LinkStatistics &statistics() const { return m_transport.statistics(); }
     int PollIndex() const { return m_pollIndex; }
     int TimeoutCount() const { return m_timeoutCount; }
     bool AddressSearch() const { return m_addressSearch; }
@@ -128,26 +129,33 @@ public:
     // A batch of reads (schedule, journals) was queued: the read and write
     // controls stay off until the queue runs empty (EnableControls).
     void beginReadBatch();
-    // A response is awaited (a request was sent and TimerOut runs).
-    bool awaitingResponse() const { return m_timerOut.isActive(); }
-    // The length of the running time-out in milliseconds (0 when none runs).
-    int runningTimeout() const { return m_timerOut.isActive() ? m_timerOut.interval() : 0; }
-    // Counts removals of the head and emptyings of the queue, so a caller can
-    // tell whether the request it was handling is still the head.
-    quint64 headSerial() const { return m_headSerial; }
-    // What happened on the link since the last connect.
-    const LinkStatistics &statistics() const { return m_statistics; }
 
     // --- Queue operations.
     // Appends a request (function code, length byte, data): in "MODBUS" the
     // address goes in front, then the CRC is appended.
-    void AddCommand(const QByteArray &frame);
+    void AddCommand(const QByteArray &frame) { m_transport.AddCommand(frame); }
     // Removes the head, if any (a response was accepted).
-    void RemoveCommand();
+    void RemoveCommand() { m_transport.RemoveCommand(); }
     // Stops the time-out and empties the queue; a pending settings or schedule
     // write is reported as failed (red indicator, writeFailed) after the
-    // queue is already empty.
+    // queue is already empty. Probes still waiting are cancelled.
     void AbortQueue();
+
+    // --- Polling and probes (a bus scan). With polling paused, an empty
+    // queue stays empty instead of taking the next poll request. A probe is
+    // one request (function code, length, data) to any address under its own
+    // time-out, outside the poll cycle: it goes out when the queue runs empty,
+    // ahead of the next poll, to that address (the operator's address and
+    // time-out stay as they are), and its end is reported by probeFinished
+    // with the response (function code, length, data; an error reply too),
+    // or empty on a time-out. A probe's answer does not reach the response
+    // handler, and its time-out neither counts towards the six in a row nor
+    // aborts the queue. Aborting the queue, disconnecting or losing the port
+    // cancels the probes (probesCancelled).
+    void setPollPaused(bool paused);
+    bool pollPaused() const { return m_pollPaused; }
+    void probe(int address, const QByteArray &frame, int timeoutMs);
+    bool probing() const { return m_probe || !m_probes.isEmpty(); }
 
     // --- Used by the response dispatcher.
     // Complete responses (address removed) are handed to this handler.
@@ -174,12 +182,6 @@ public:
     bool ActionDisconnectExecute(); // false when closing failed (the link is down anyway)
     void ActionFindAddressExecute();
 
-    // The serial ports to offer: the listed ones, or when none are listed
-    // "Com1".."Com8" that can be opened and written to.
-    static QStringList EnumerateSerialPorts();
-    static QStringList EnumerateSerialPorts(const QStringList &listed,
-                                            const std::function<bool(const QString &)> &probe);
-
     // The protocol-view lines (time is the workstation time). A sent line
     // shows the bytes from hiddenFrom on as "**".
     static QString sendLine(const QTime &time, const QByteArray &bytes, qsizetype hiddenFrom = -1);
@@ -188,15 +190,6 @@ public:
     static QString timeoutLine(const QTime &time);
     static QString triesExhaustedLine(int function); // the request failed after MaxTries error 3 replies
     static QString portLostText(const QString &portName);
-
-public slots:
-    void TimerCommandTimer();
-    void TimerOutTimer();
-    void TimerStartTimer();
-    void TimerShapeTimer();
-    void TimerReopenTimer(); // while the port is lost: try to open it again
-    void VaComm1RxChar();    // receive handler of "Rs-485"
-    void VaComm1RxChar011(); // receive handler of "MODBUS"
 
 signals:
     void protocolLine(const QString &line);           // AddToProtocol
@@ -222,84 +215,55 @@ signals:
     void addressChanged(int address);                 // the engine changed SpinAddr itself
     void linkParametersChanged(int address, int baudIndex, kelvar::link::Protocol protocol, int parityIndex);
     void writeBatchEnded(kelvar::link::WriteBatch batch, bool completed);
+    void probeFinished(int address, const QByteArray &response); // empty: time-out
+    void probesCancelled();
 
 private:
-    void CommandsChange();
-    void onBytesArrived();
-    void onDeviceLost();
-    bool openChannel();
-    // Reads and traces what arrived; empty when there is nothing to take
-    // (the port is closed, or no response is awaited).
-    QByteArray takeArrived();
-    void clearQueue();                  // empties the queue (runs CommandsChange when it held anything)
-    void dropFromQueue(qsizetype count); // the first count requests
+    struct Probe
+    {
+        int address = 0;
+        QByteArray frame;
+        int timeout = 0;
+    };
+    struct LinkSetting
+    {
+        int address = 0;
+        int timeout = 0;
+    };
+
+    void onQueueRanEmpty();
+    void onResponse(const QByteArray &response);
+    void onTimedOut();
+    void onLinkReady();
+    void onPortLostChanged(bool lost);
+    void onTraced(TraceKind kind, const QByteArray &bytes);
+    void TimerShapeTimer();
     void showResult(Indicator indicator); // Shape1 until TimerShape hides it
-    void handOver(const QByteArray &response);
-    void countResponse(const QByteArray &response);
-    void noteBadCrc();                  // a whole reply with a bad CRC, counted once per exchange
-    void frameWritten();                // the request's last byte went to the port
-    void updateSendInterval();
-    void scheduleSend();                // the head goes out once the pause and the silent interval passed
-    qint64 sendDelayUs() const;         // what is left of them now
-    void lineWritten(qsizetype bytes);  // bytes went to the port
-    bool answersCurrentRequest(const QByteArray &modbusFrame) const;
-    void rebaseQueue(Protocol oldProtocol);
-    void applyModbusCharacterFormat();
-    QByteArray envelopeFrame(const QByteArray &frame) const;
-    void traceReceived(const QByteArray &bytes);
-    void traceSent(const QByteArray &frame);
-    void traceAddress();
     void reportFailure(WriteBatch batch);
     bool &writeFlag(WriteBatch batch);
+    void startProbe();
+    void endProbe(const QByteArray &response);
+    void cancelProbes();
 
-    SerialChannel *m_channel;
+    Transport m_transport;
     ResponseHandler m_responseHandler;
-
-    QList<QByteArray> m_queue;
-    QByteArray m_current;
-    QByteArray m_buffer;
-    QTimer m_timerCommand;              // the fixed tick: the request pause at 50 ms
-    MicroTimer m_sendTimer;             // a shorter pause
-    QTimer m_timerOut;
-    QTimer m_timerStart;
     QTimer m_timerShape;
-    QTimer m_timerReopen;
 
-    int m_address = 0;
-    Protocol m_protocol = Protocol::Rs485;
-    int m_parityIndex = 0;
-    int m_baudIndex = 0;
-    QString m_portName = QStringLiteral("COM1");
-
-    int m_timeout = DefaultTimeout;
-    int m_requestPause = CommandInterval; // the default pause is the fixed tick
-    LinkStatistics m_statistics;
-    QElapsedTimer m_sentAt;             // since the request's frame was written
-    QElapsedTimer m_exchangeEnded;      // since the send was scheduled
-    QElapsedTimer m_lastReceived;       // since bytes last arrived
-    QElapsedTimer m_lastWritten;        // since bytes last went to the port
-    qint64 m_writtenWireUs = 0;         // how long those take on the line
-    qint64 m_silentUs = 0;              // the silent interval at the current settings
-    bool m_badCrcCounted = false;
-    quint64 m_resendSerial = 0;         // head whose error 3 replies m_resends counts
-    int m_resends = 0;
     int m_pollIndex = 0;
     int m_timeoutCount = 0;
-    quint64 m_headSerial = 0;
-    bool m_connected = false;
-    bool m_portLost = false;
-    bool m_addressSent = false; // "Rs-485": the address byte went out at mark parity, the frame not yet
     bool m_addressSearch = false;
     bool m_settingsWriteActive = false;
     bool m_scheduleWriteActive = false;
     bool m_calibrationWriteActive = false;
-    bool m_masterMode = false;
     bool m_tracePasswords = true;
     bool m_productionMode = false;
+    bool m_pollPaused = false;
+    QList<Probe> m_probes;               // waiting
+    std::optional<Probe> m_probe;        // on the line
+    LinkSetting m_operator;              // while a probe is on the line
 };
 
 } // namespace kelvar::link
 
 Q_DECLARE_METATYPE(kelvar::link::Indicator)
-Q_DECLARE_METATYPE(kelvar::link::Protocol)
 Q_DECLARE_METATYPE(kelvar::link::WriteBatch)

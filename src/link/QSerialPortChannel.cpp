@@ -1,6 +1,7 @@
 #include "link/QSerialPortChannel.h"
 
 #include <QFile>
+#include <QSerialPortInfo>
 
 #if defined(Q_OS_LINUX)
 #include <termios.h>
@@ -252,6 +253,28 @@ QString permissionAdvice(const QString &devicePath)
     Q_UNUSED(devicePath);
     return {};
 #endif
+}
+
+QStringList EnumerateSerialPorts()
+{
+    QStringList listed;
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        listed << info.portName();
+    return EnumerateSerialPorts(listed, &QSerialPortChannel::probe);
+}
+
+QStringList EnumerateSerialPorts(const QStringList &listed, const std::function<bool(const QString &)> &probe)
+{
+    if (!listed.isEmpty())
+        return listed;
+    QStringList found;
+    for (int n = 1; n <= 8; ++n) {
+        const QString name = QStringLiteral("Com%1").arg(n);
+        if (probe && probe(name))
+            found << name;
+    }
+    return found;
 }
 
 } // namespace kelvar::link

@@ -5,6 +5,8 @@
 #include "link/SerialChannel.h"
 
 #include <QSerialPort>
+#include <QStringList>
+#include <functional>
 
 namespace kelvar::link {
 
@@ -62,5 +64,10 @@ private:
 // counts from the next log-in. Empty when the user may read and write it, or
 // where there is no such explanation (Windows).
 QString permissionAdvice(const QString &devicePath);
+
+// The serial ports to offer: the ports the system lists, or when it lists
+// none "Com1".."Com8" that can be opened and written to.
+QStringList EnumerateSerialPorts();
+QStringList EnumerateSerialPorts(const QStringList &listed, const std::function<bool(const QString &)> &probe);
 
 } // namespace kelvar::link

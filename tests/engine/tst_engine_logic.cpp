@@ -8,6 +8,7 @@
 #include "TestUtil.h"
 #include "link/Catalogue.h"
 #include "link/ExchangeEngine.h"
+#include "link/QSerialPortChannel.h"
 #include "meter/ResponseDispatcher.h"
 
 #include <QElapsedTimer>
@@ -115,7 +116,7 @@ private slots:
             probed << name;
             return openable.contains(name);
         };
-        QCOMPARE(ExchangeEngine::EnumerateSerialPorts(listed, probe), expected);
+        QCOMPARE(EnumerateSerialPorts(listed, probe), expected);
         if (listed.isEmpty())
             QCOMPARE(probed.size(), 8);
     }
