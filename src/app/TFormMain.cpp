@@ -66,20 +66,20 @@ TShape::TShape(QWidget *parent)
 QColor TShape::color() const
 {
     switch (m_indicator) {
-    case link::Indicator::Green:
+    case Indicator::Green:
         return QColor(0, 255, 0);
-    case link::Indicator::Red:
+    case Indicator::Red:
         return QColor(255, 0, 0);
-    case link::Indicator::Hidden:
+    case Indicator::Hidden:
         break;
     }
     return {};
 }
 
-void TShape::setIndicator(link::Indicator indicator)
+void TShape::setIndicator(Indicator indicator)
 {
     m_indicator = indicator;
-    setVisible(indicator != link::Indicator::Hidden);
+    setVisible(indicator != Indicator::Hidden);
     update();
 }
 
@@ -99,6 +99,7 @@ TFormMain::TFormMain(const StartOptions &options, QWidget *parent)
                               | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , m_channel(std::make_unique<link::QSerialPortChannel>())
     , m_engine(std::make_unique<link::ExchangeEngine>(m_channel.get()))
+    , m_presenter(std::make_unique<EnginePresenter>(*m_engine))
     , m_dispatcher(std::make_unique<meter::ResponseDispatcher>(*m_engine))
     , m_info(std::make_unique<meter::MeterInfo>(m_state))
     , m_scheduleExchange(std::make_unique<schedule::ScheduleExchange>(*m_engine, *m_dispatcher, m_state))
@@ -362,9 +363,9 @@ void TFormMain::composeProduction(const StartOptions &options)
                                         m_panel->scannerSettings(), m_actions.ActionFixDb, options.clock,
                                         [this] {
                                             // Green for 2 s, then the meter is read afresh.
-                                            Shape1->setIndicator(link::Indicator::Green);
+                                            Shape1->setIndicator(Indicator::Green);
                                             QTimer::singleShot(2000, this, [this] {
-                                                Shape1->setIndicator(link::Indicator::Hidden);
+                                                Shape1->setIndicator(Indicator::Hidden);
                                                 m_actions.ActionReset->trigger();
                                             });
                                         }},
@@ -416,7 +417,7 @@ void TFormMain::composeTabs()
     composeSchedule(services);
 }
 
-link::Indicator TFormMain::indicator() const
+Indicator TFormMain::indicator() const
 {
     return Shape1->indicator();
 }
@@ -455,13 +456,13 @@ void TFormMain::connectEngine()
         StatusPanel0->clear();
         StatusPanel1->clear();
     });
-    connect(engine, &link::ExchangeEngine::indicatorChanged, Shape1, &TShape::setIndicator);
+    connect(m_presenter.get(), &EnginePresenter::indicatorChanged, Shape1, &TShape::setIndicator);
     connect(engine, &link::ExchangeEngine::EnableControls, this, &TFormMain::EnableControls);
-    connect(engine, &link::ExchangeEngine::settingActionsEnabled, this, [this](bool enabled) {
+    connect(m_presenter.get(), &EnginePresenter::settingActionsEnabled, this, [this](bool enabled) {
         m_actions.ActionSetting->setEnabled(enabled);
         m_actions.ActionFixDb->setEnabled(enabled);
     });
-    connect(engine, &link::ExchangeEngine::findAddressEnabled, m_actions.ActionFindAddress, &QAction::setEnabled);
+    connect(m_presenter.get(), &EnginePresenter::findAddressEnabled, m_actions.ActionFindAddress, &QAction::setEnabled);
     connect(engine, &link::ExchangeEngine::connectionChanged, this, [this](bool connected) {
         m_actions.ActionConnect->setEnabled(!connected);
         m_actions.ActionDisconnect->setEnabled(connected);

@@ -9,6 +9,7 @@
 // added (composeTabs() below).
 
 #include "app/AppSettings.h"
+#include "app/EnginePresenter.h"
 #include "app/tabs/TabServices.h"
 #include "link/ExchangeEngine.h"
 #include "link/QSerialPortChannel.h"
@@ -72,15 +73,15 @@ class TShape : public QWidget
     Q_OBJECT
 public:
     explicit TShape(QWidget *parent = nullptr);
-    void setIndicator(link::Indicator indicator);
-    link::Indicator indicator() const { return m_indicator; }
+    void setIndicator(Indicator indicator);
+    Indicator indicator() const { return m_indicator; }
     QColor color() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    link::Indicator m_indicator = link::Indicator::Hidden;
+    Indicator m_indicator = Indicator::Hidden;
 };
 
 // The window's actions, as in the actions table; menus and tool bar show them.
@@ -125,7 +126,7 @@ public:
     meter::MeterInfo &meterInfo() { return *m_info; }
     meter::OperationLog &operationLog() { return *m_log; }
     const MainActions &actions() const { return m_actions; }
-    link::Indicator indicator() const; // Shape1 on the tool bar
+    Indicator indicator() const; // Shape1 on the tool bar
     // The one schedule of the window: the tab shows and edits it, the actions exchange it.
     schedule::ScheduleModel &scheduleModel() { return m_scheduleModel; }
     schedule::ScheduleTables &scheduleTables() { return m_scheduleTables; }
@@ -172,6 +173,7 @@ private:
     meter::MeterState m_state;
     std::unique_ptr<link::QSerialPortChannel> m_channel;
     std::unique_ptr<link::ExchangeEngine> m_engine;
+    std::unique_ptr<EnginePresenter> m_presenter; // Shape1 and the enabling of actions
     std::unique_ptr<meter::ResponseDispatcher> m_dispatcher;
     std::unique_ptr<meter::MeterInfo> m_info;
     std::unique_ptr<meter::OperationLog> m_log;

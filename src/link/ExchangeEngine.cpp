@@ -40,12 +40,12 @@ ExchangeEngine::ExchangeEngine(SerialChannel *channel, QObject *parent)
     : QObject(parent)
     , m_transport(channel)
 {
-    qRegisterMetaType<kelvar::link::Indicator>();
     qRegisterMetaType<kelvar::link::WriteBatch>();
 
-    m_timerShape.setInterval(ShapeInterval);
-    m_timerShape.setTimerType(Qt::PreciseTimer);
-    connect(&m_timerShape, &QTimer::timeout, this, &ExchangeEngine::TimerShapeTimer);
+    m_timerResult.setInterval(ResultInterval);
+    m_timerResult.setSingleShot(true);
+    m_timerResult.setTimerType(Qt::PreciseTimer);
+    connect(&m_timerResult, &QTimer::timeout, this, &ExchangeEngine::ResetMeterInfo);
 
     connect(&m_transport, &Transport::responseArrived, this, &ExchangeEngine::onResponse);
     connect(&m_transport, &Transport::bytesReceived, this, [this](bool responseBytes) {
@@ -131,7 +131,7 @@ bool ExchangeEngine::beginWriteBatch(WriteBatch batch)
         return false;
     writeFlag(batch) = true;
     emit EnableControls(false);
-    emit settingActionsEnabled(false);
+    emit writeBatchStarted(batch);
     return true;
 }
 
@@ -140,16 +140,15 @@ void ExchangeEngine::beginReadBatch()
     emit EnableControls(false);
 }
 
-void ExchangeEngine::showResult(Indicator indicator)
+void ExchangeEngine::endBatch(WriteBatch batch, bool completed)
 {
-    emit indicatorChanged(indicator);
-    m_timerShape.start();
+    m_timerResult.start();
+    emit writeBatchEnded(batch, completed);
 }
 
 void ExchangeEngine::reportFailure(WriteBatch batch)
 {
-    showResult(Indicator::Red);
-    emit writeBatchEnded(batch, false);
+    endBatch(batch, false);
     // The calibration owner names the meter's error itself.
     const QString message = batch == WriteBatch::Settings   ? SettingsWriteFailedText
                             : batch == WriteBatch::Schedule ? ScheduleWriteFailedText
@@ -166,12 +165,12 @@ void ExchangeEngine::onQueueRanEmpty()
     for (WriteBatch batch : {WriteBatch::Settings, WriteBatch::Schedule, WriteBatch::Calibration}) {
         if (!std::exchange(writeFlag(batch), false))
             continue;
-        showResult(Indicator::Green);
+        // The result is shown before production mode records the write.
+        endBatch(batch, true);
         if (batch == WriteBatch::Settings)
             emit settingsWriteCompleted();
         else if (batch == WriteBatch::Schedule)
             emit scheduleWriteCompleted();
-        emit writeBatchEnded(batch, true);
     }
     emit EnableControls(true);
     // A slot of the signals above may have disconnected or queued requests.
@@ -260,10 +259,7 @@ void ExchangeEngine::onResponse(const QByteArray &response)
 void ExchangeEngine::meterAnswered()
 {
     m_transport.stopExchange();
-    // Every accepted reply brings the setting actions back, except while a
-    // write batch is pending: they return when it ends.
-    emit settingActionsEnabled(!writeBatchPending());
-    emit findAddressEnabled(false);
+    emit answered();
 }
 
 void ExchangeEngine::repeatRequest()
@@ -303,9 +299,8 @@ void ExchangeEngine::onTimedOut()
     }
     if (!queue().isEmpty())
         AbortQueue();
-    emit findAddressEnabled(true);
+    emit meterSilent();
     if (exceeded) {
-        emit settingActionsEnabled(false);
         emit EnableControls(false);
         emit ResetMeterInfo();
         emit timeoutsExceeded();
@@ -327,7 +322,6 @@ void ExchangeEngine::onPortLostChanged(bool lost)
         emit portLostChanged(true, text);
         AbortQueue();
         emit EnableControls(false);
-        emit settingActionsEnabled(false);
         return;
     }
     emit portLostChanged(false, {});
@@ -336,13 +330,6 @@ void ExchangeEngine::onPortLostChanged(bool lost)
         AbortQueue();
     // Polling restarts from the beginning, as after connecting: it may be
     // another meter now.
-    emit ResetMeterInfo();
-}
-
-void ExchangeEngine::TimerShapeTimer()
-{
-    m_timerShape.stop();
-    emit indicatorChanged(Indicator::Hidden);
     emit ResetMeterInfo();
 }
 
@@ -384,8 +371,6 @@ bool ExchangeEngine::ActionDisconnectExecute()
     // A batch cut off by the disconnect is neither completed nor failed.
     m_settingsWriteActive = m_scheduleWriteActive = m_calibrationWriteActive = false;
     emit EnableControls(false);
-    emit settingActionsEnabled(false);
-    emit findAddressEnabled(false);
     if (!closed)
         emit portError(QStringLiteral("Ошибка закрытия порта ") + portName());
     return closed;

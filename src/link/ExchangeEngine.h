@@ -10,11 +10,12 @@
 // probes to any address outside the poll cycle (a bus scan).
 //
 // Everything runs on one thread. Besides the transport's timers there is
-// TimerShape (2 s after a batch result: the result indicator goes, the meter
-// information is read afresh).
+// one of the session's own: 2 s after a batch result the meter information
+// is read afresh.
 //
-// The engine talks to the window only through signals; it never opens a
-// dialog.
+// The engine knows no window: it reports by signals and never opens a
+// dialog; the window's presenter (app/EnginePresenter) turns the signals into
+// the result indicator and the enabling of actions.
 
 #include "link/Transport.h"
 
@@ -30,9 +31,6 @@ class QTime;
 
 namespace kelvar::link {
 
-// The result indicator Shape1 on the tool bar.
-enum class Indicator { Hidden, Green, Red };
-
 // A batch of writes an owner queues as one operation.
 enum class WriteBatch { Settings, Schedule, Calibration };
 
@@ -43,7 +41,8 @@ public:
     static constexpr int DefaultTimeout = Transport::DefaultTimeout;
     static constexpr int CommandInterval = Transport::CommandInterval;
     static constexpr int StartInterval = Transport::StartInterval;
-    static constexpr int ShapeInterval = 2000;
+    // After a batch result the meter information is read afresh this much later.
+    static constexpr int ResultInterval = 2000;
     // A request the meter answers with error 3 (bad checksum) is sent at most
     // this many times in all, then fails like any other error reply.
     static constexpr int MaxTries = Transport::MaxTries;
@@ -117,14 +116,13 @@ public:
     }
 
     // --- Write batches. An owner starts its batch here before it queues the
-    // writes; the engine ends it. Completed when the queue runs empty (green
-    // indicator, settingsWriteCompleted or scheduleWriteCompleted), failed
-    // when the queue is aborted (red indicator; writeFailed with the batch's
-    // text for settings and schedule). Either end is reported by
-    // writeBatchEnded. Starting disables the read and write controls and the
-    // setting actions until the batch ends; it is refused (false, nothing
-    // changes) while another batch is pending, so a second write can never
-    // queue behind the first.
+    // writes; the engine ends it. Completed when the queue runs empty
+    // (settingsWriteCompleted or scheduleWriteCompleted), failed when the
+    // queue is aborted (writeFailed with the batch's text for settings and
+    // schedule). Either end is reported by writeBatchEnded. Starting
+    // (writeBatchStarted) disables the read and write controls until the
+    // batch ends; it is refused (false, nothing changes) while another batch
+    // is pending, so a second write can never queue behind the first.
     bool beginWriteBatch(WriteBatch batch);
     // A batch of reads (schedule, journals) was queued: the read and write
     // controls stay off until the queue runs empty (EnableControls).
@@ -137,7 +135,7 @@ public:
     // Removes the head, if any (a response was accepted).
     void RemoveCommand() { m_transport.RemoveCommand(); }
     // Stops the time-out and empties the queue; a pending settings or schedule
-    // write is reported as failed (red indicator, writeFailed) after the
+    // write is reported as failed (writeBatchEnded, writeFailed) after the
     // queue is already empty. Probes still waiting are cancelled.
     void AbortQueue();
 
@@ -162,8 +160,8 @@ public:
     // Without one a complete response is simply accepted.
     using ResponseHandler = std::function<void(const QByteArray &response)>;
     void setResponseHandler(ResponseHandler handler) { m_responseHandler = std::move(handler); }
-    // The meter answered (accepted response or error reply): stops TimerOut,
-    // enables the setting actions and disables the address search action.
+    // The meter answered (accepted response or error reply): stops TimerOut
+    // and reports answered.
     void meterAnswered();
     // Sends the head again at the next tick (error code 3); after MaxTries
     // sends of the same request it fails instead: one protocol line, then the
@@ -195,10 +193,9 @@ signals:
     void protocolLine(const QString &line);           // AddToProtocol
     void commandSent(const QString &commandName);     // status panel 1
     void statusCleared();                             // status panels 0 and 1 emptied
-    void indicatorChanged(kelvar::link::Indicator indicator);
-    void EnableControls(bool enabled);
-    void settingActionsEnabled(bool enabled);         // ActionSetting, ActionFixDb
-    void findAddressEnabled(bool enabled);            // ActionFindAddress
+    void EnableControls(bool enabled);                // the read and write controls
+    void answered();                                  // meterAnswered
+    void meterSilent();                               // a time-out outside the address search and probes
     void connectionChanged(bool connected);           // ActionConnect/ActionDisconnect and the link controls
     // A pending write failed; the window shows the text in a message box
     // titled "Ошибка". Delivered from the event loop, after the engine's
@@ -214,6 +211,7 @@ signals:
     void scheduleWriteCompleted();
     void addressChanged(int address);                 // the engine changed SpinAddr itself
     void linkParametersChanged(int address, int baudIndex, kelvar::link::Protocol protocol, int parityIndex);
+    void writeBatchStarted(kelvar::link::WriteBatch batch);
     void writeBatchEnded(kelvar::link::WriteBatch batch, bool completed);
     void probeFinished(int address, const QByteArray &response); // empty: time-out
     void probesCancelled();
@@ -237,8 +235,7 @@ private:
     void onLinkReady();
     void onPortLostChanged(bool lost);
     void onTraced(TraceKind kind, const QByteArray &bytes);
-    void TimerShapeTimer();
-    void showResult(Indicator indicator); // Shape1 until TimerShape hides it
+    void endBatch(WriteBatch batch, bool completed);
     void reportFailure(WriteBatch batch);
     bool &writeFlag(WriteBatch batch);
     void startProbe();
@@ -247,7 +244,7 @@ private:
 
     Transport m_transport;
     ResponseHandler m_responseHandler;
-    QTimer m_timerShape;
+    QTimer m_timerResult;               // ResultInterval after a batch result
 
     int m_pollIndex = 0;
     int m_timeoutCount = 0;
@@ -265,5 +262,4 @@ private:
 
 } // namespace kelvar::link
 
-Q_DECLARE_METATYPE(kelvar::link::Indicator)
 Q_DECLARE_METATYPE(kelvar::link::WriteBatch)

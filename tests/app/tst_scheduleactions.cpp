@@ -213,7 +213,7 @@ private slots:
                  meter::SettingsOwner::Start::Busy);
         QVERIFY(finished.wait(30000));
         QVERIFY(finished.last().at(0).toBool());
-        QTRY_COMPARE(form.indicator(), link::Indicator::Green);
+        QTRY_COMPARE(form.indicator(), app::Indicator::Green);
         QCOMPARE(server.state().zones[2], ThreeRecords[0]);
         QCOMPARE(server.state().zones[4], ThreeRecords[2]);
         QVERIFY(server.state().zones[5].isEmpty());

@@ -80,7 +80,7 @@ private slots:
         QCOMPARE(rig.settings.ActionSettingExecute(QStringLiteral("1")), meter::SettingsOwner::Start::Started);
         QCOMPARE(rig.clock.set.size(), 2);   // set again before the write
         QVERIFY(rig.waitForOutcome());
-        QCOMPARE(rig.indicators.last(), link::Indicator::Green);
+        QCOMPARE(rig.indicators.last(), app::Indicator::Green);
         QVERIFY2(rig.messages.isEmpty(), qPrintable(rig.messages.join('\n')));
 
         const auto rows = DbFixture::rows("SELECT e.number, o.success, s.* FROM operation o JOIN electrometer e "

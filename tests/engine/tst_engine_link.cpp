@@ -6,6 +6,7 @@
 #include "EngineTest.h"
 #include "TestUtil.h"
 #include "link/Catalogue.h"
+#include "app/EnginePresenter.h"
 #include "link/ExchangeEngine.h"
 #include "link/QSerialPortChannel.h"
 #include "meter/ResponseDispatcher.h"
@@ -20,6 +21,8 @@
 #include <unistd.h>
 
 using namespace kelvar::link;
+using kelvar::app::EnginePresenter;
+using kelvar::app::Indicator;
 using kelvar::meter::ResponseDispatcher;
 using kelvar::sim::Faults;
 using kelvar::sim::MeterServer;
@@ -39,6 +42,7 @@ struct Rig {
     MeterServer meter;
     QSerialPortChannel channel;
     ExchangeEngine engine{&channel};
+    EnginePresenter presenter{engine};
     ResponseDispatcher dispatcher{engine};
     QList<QByteArray> accepted;
     int mismatched = 0; // accepted responses whose code differs from their request's
@@ -190,7 +194,7 @@ private slots:
         QVERIFY(rig.connectAndSettle());
         if (silence)
             rig.setFaults([](Faults &f) { f.silentFunction = fn::WriteAveraging; });
-        QSignalSpy indicator(&rig.engine, &ExchangeEngine::indicatorChanged);
+        QSignalSpy indicator(&rig.presenter, &EnginePresenter::indicatorChanged);
         QSignalSpy completed(&rig.engine, &ExchangeEngine::settingsWriteCompleted);
         QSignalSpy failed(&rig.engine, &ExchangeEngine::writeFailed);
         queue(rig.engine, settingsRequests());
@@ -311,7 +315,7 @@ private slots:
         // write (the rig's end still signals).
         QObject watcher;
         connect(&rig.engine, &ExchangeEngine::EnableControls, &watcher, [&](bool on) { controls = on; });
-        connect(&rig.engine, &ExchangeEngine::settingActionsEnabled, &watcher, [&](bool on) { setting = on; });
+        connect(&rig.presenter, &EnginePresenter::settingActionsEnabled, &watcher, [&](bool on) { setting = on; });
         connect(&rig.engine, &ExchangeEngine::protocolLine, &watcher, [&](const QString &line) {
             if (line.endsWith(ExchangeEngine::TimeoutText))
                 QTimer::singleShot(0, &watcher, [&] { afterTimeout << controls << setting; });
@@ -420,7 +424,7 @@ private slots:
         QVERIFY(rig.connectAndSettle());
         rig.setFaults([](Faults &f) { f.delayMs = 100; });
         QSignalSpy completed(&rig.engine, &ExchangeEngine::settingsWriteCompleted);
-        QSignalSpy indicator(&rig.engine, &ExchangeEngine::indicatorChanged);
+        QSignalSpy indicator(&rig.presenter, &EnginePresenter::indicatorChanged);
         queue(rig.engine, settingsRequests());
         QVERIFY(rig.engine.beginWriteBatch(WriteBatch::Settings));
         QTRY_VERIFY_WITH_TIMEOUT(rig.meterCodes().contains(fn::Password), Patience);

@@ -7,6 +7,7 @@
 #include "EngineTest.h"
 #include "TestUtil.h"
 #include "link/Catalogue.h"
+#include "app/EnginePresenter.h"
 #include "link/ExchangeEngine.h"
 #include "link/QSerialPortChannel.h"
 #include "meter/ResponseDispatcher.h"
@@ -17,6 +18,8 @@
 #include <QtTest>
 
 using namespace kelvar::link;
+using kelvar::app::EnginePresenter;
+using kelvar::app::Indicator;
 using kelvar::meter::ResponseDispatcher;
 using kelvar::test::FakeChannel;
 using kelvar::test::addProtocolRows;
@@ -33,6 +36,7 @@ constexpr int Timeout = 100;
 struct Rig {
     FakeChannel channel;
     ExchangeEngine engine{&channel};
+    EnginePresenter presenter{engine};
     ResponseDispatcher dispatcher{engine};
     QList<QByteArray> accepted;
     QStringList lines;
@@ -175,7 +179,7 @@ private slots:
         bool flagAtReport = true;
         int writesAtReport = -1;
         QList<int> sentDuringReport;
-        QSignalSpy red(&rig.engine, &ExchangeEngine::indicatorChanged);
+        QSignalSpy red(&rig.presenter, &EnginePresenter::indicatorChanged);
         connect(&rig.engine, &ExchangeEngine::writeFailed, this, [&](const QString &message) {
             QCOMPARE(message, ExchangeEngine::SettingsWriteFailedText);
             queueAtReport = rig.engine.queue();
@@ -355,7 +359,7 @@ private slots:
         QTRY_VERIFY(!rig.accepted.isEmpty());
         rig.channel.replyDelayMs = 30;
         QSignalSpy completed(&rig.engine, &ExchangeEngine::settingsWriteCompleted);
-        QSignalSpy indicator(&rig.engine, &ExchangeEngine::indicatorChanged);
+        QSignalSpy indicator(&rig.presenter, &EnginePresenter::indicatorChanged);
         QSignalSpy controls(&rig.engine, &ExchangeEngine::EnableControls);
         rig.engine.AddCommand(passwordRequest(1));
         rig.engine.AddCommand(writeDisplayRequest(1));
@@ -397,7 +401,7 @@ private slots:
         QTRY_VERIFY(!rig.accepted.isEmpty());
         if (fails)   // the meter refuses the display write: the batch ends red
             rig.channel.responder = kelvar::test::simpleMeter(Protocol::Rs485, 4, fn::WriteDisplay);
-        QSignalSpy actions(&rig.engine, &ExchangeEngine::settingActionsEnabled);
+        QSignalSpy actions(&rig.presenter, &EnginePresenter::settingActionsEnabled);
         QSignalSpy ended(&rig.engine, &ExchangeEngine::writeBatchEnded);
         QVERIFY(rig.engine.beginWriteBatch(first));
         rig.engine.AddCommand(passwordRequest(1));

@@ -140,8 +140,6 @@ class TestEngineSturdy : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { qRegisterMetaType<Indicator>(); }
-
     // Below 50 ms the pause replaces the send tick, but the meter never sees
     // a request sooner than the silent interval after its reply, and the
     // poll cycle keeps its order.

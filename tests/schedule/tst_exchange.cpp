@@ -99,7 +99,7 @@ private slots:
         QCOMPARE(rig.exchange.startRead(), ScheduleExchange::Start::Busy);
         QVERIFY(rig.waitFinished());
         QVERIFY2(rig.lastOk(), qPrintable(rig.lastError()));
-        QCOMPARE(rig.indicators.last(), link::Indicator::Green);
+        QCOMPARE(rig.indicators.last(), app::Indicator::Green);
         QCOMPARE(rig.writeRequests(), hexList({"14 04 01 00", "27 02", "29 02", "09 02", "07 03 07",
                                                "27 05 00 08 03", "27 05 01 01 05", "29 07 00 09 01 00 06",
                                                "09 0A 02 10 00 00 00 FF FF 0F", "09 0A 03 21 07 30 0F 1F FF 0F",
@@ -228,7 +228,7 @@ private slots:
         QVERIFY(rig.waitFinished());
         QVERIFY(!rig.lastOk());
         QVERIFY(rig.lastError().contains(QStringLiteral("может быть неполным")));
-        QCOMPARE(rig.indicators.last(), link::Indicator::Red);
+        QCOMPARE(rig.indicators.last(), app::Indicator::Red);
         QTRY_COMPARE(rig.failures.size(), 1);
         QVERIFY(rig.failures.first().contains(QStringLiteral("запишите его еще раз")));
         rig.server.setFaults({});

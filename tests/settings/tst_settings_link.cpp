@@ -55,7 +55,7 @@ private slots:
         QCOMPARE(rig.settings.ActionSettingExecute(QStringLiteral("1")), meter::SettingsOwner::Start::Started);
         QVERIFY(rig.engine.SettingsWriteActive());
         QVERIFY(rig.waitForOutcome());
-        QCOMPARE(rig.indicators.last(), link::Indicator::Green);
+        QCOMPARE(rig.indicators.last(), app::Indicator::Green);
         QVERIFY(!rig.engine.SettingsWriteActive());
         QVERIFY(rig.failures.isEmpty());
 
@@ -130,7 +130,7 @@ private slots:
         rig.settings.setValuesSource([&] { return values; });
         QCOMPARE(rig.settings.ActionSettingExecute(QStringLiteral("2")), meter::SettingsOwner::Start::Started);
         QVERIFY(rig.waitForOutcome());
-        QCOMPARE(rig.indicators.last(), link::Indicator::Red);
+        QCOMPARE(rig.indicators.last(), app::Indicator::Red);
         QTRY_COMPARE(rig.failures, QStringList{link::ExchangeEngine::SettingsWriteFailedText});
         QVERIFY(rig.protocol.contains(QStringLiteral("Ошибка: Нет доступа для записи (ввод пароля)")));
         QVERIFY(!rig.engine.SettingsWriteActive());
@@ -175,7 +175,7 @@ private slots:
         rig.settings.setValuesSource([&] { return values; });
         QCOMPARE(rig.settings.ActionSettingExecute(QStringLiteral("1")), meter::SettingsOwner::Start::Started);
         QVERIFY(rig.waitForOutcome());
-        QCOMPARE(rig.indicators.last(), link::Indicator::Red);
+        QCOMPARE(rig.indicators.last(), app::Indicator::Red);
         QTRY_COMPARE(rig.failures.size(), 1);
         QVERIFY(rig.protocol.contains(QStringLiteral("Ошибка: Неверные данные запроса (запись индикатора)")));
         rig.server.setFaults({});
@@ -211,7 +211,7 @@ private slots:
         rig.settings.setValuesSource([&] { return values; });
         QCOMPARE(rig.settings.ActionSettingExecute(QStringLiteral("1")), meter::SettingsOwner::Start::Started);
         QVERIFY(rig.waitForOutcome());
-        QCOMPARE(rig.indicators.last(), link::Indicator::Green);
+        QCOMPARE(rig.indicators.last(), app::Indicator::Green);
         QCOMPARE(rig.engine.protocol(), link::Protocol::Modbus);
         QCOMPARE(rig.engine.parityIndex(), 1);
         QCOMPARE(rig.engine.baudIndex(), 1);
@@ -263,7 +263,7 @@ private slots:
         QCOMPARE(rig.engine.SettingsWriteActive(), clockSynced);
         if (clockSynced) {
             QVERIFY(rig.waitForOutcome());
-            QCOMPARE(rig.indicators.last(), link::Indicator::Green);
+            QCOMPARE(rig.indicators.last(), app::Indicator::Green);
             QCOMPARE(rig.server.state().billingDay, 9);
         } else {
             // The password request still goes out; no write follows and nothing is reported.
@@ -315,7 +315,7 @@ private slots:
         QVERIFY(rig.logLines().at(0).endsWith(QStringLiteral("] Коэффициенты калибровки=%1,%2,%3").arg(a).arg(b).arg(c)));
         QTRY_COMPARE(ended.size(), 1);
         QCOMPARE(ended.first(), (QVariantList{true, QString()}));
-        QCOMPARE(rig.indicators, QList<link::Indicator>{link::Indicator::Green});
+        QCOMPARE(rig.indicators, QList<app::Indicator>{app::Indicator::Green});
 
         // Password accepted: the next write sends the coefficients alone.
         rig.server.clearReceived();
@@ -326,7 +326,7 @@ private slots:
         shown = {0, 0, 0};
         rig.calibration.BtnReadCalibrClick();
         QTRY_COMPARE_WITH_TIMEOUT(shown, (meter::Coefficients{c, b, a}), 5000);
-        QVERIFY(!rig.indicators.contains(link::Indicator::Red));
+        QVERIFY(!rig.indicators.contains(app::Indicator::Red));
     }
 };
 

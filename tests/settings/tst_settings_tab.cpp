@@ -269,7 +269,7 @@ private slots:
         form.actions().ActionSetting->trigger();
         QVERIFY(!form.actions().ActionSetting->isEnabled());
         QVERIFY(!form.actions().ActionTxt->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), link::Indicator::Green, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), app::Indicator::Green, 15000);
         const sim::MeterState s = rig.server.state();
         QCOMPARE(s.serialNumber, 4711u);
         QCOMPARE(s.billingDay, 12);
@@ -284,7 +284,7 @@ private slots:
         QCOMPARE(rig.find<QComboBox>("ComboBaud")->currentIndex(), 3);
 
         // The indicator goes after two seconds and the meter is read afresh.
-        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), link::Indicator::Hidden, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), app::Indicator::Hidden, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(rig.find<QTableWidget>("ListMain")->item(meter::MeterInfo::RowNumber, 1)->text(),
                                   QStringLiteral("004711"), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(rig.find<QTableWidget>("ListMain")->item(meter::MeterInfo::RowDescription, 1)->text(),
@@ -349,7 +349,7 @@ private slots:
                                                     QStringLiteral("1")),
                  schedule::ScheduleExchange::Start::Busy);
         tab.ActionSettingExecute();
-        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), link::Indicator::Green, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), app::Indicator::Green, 15000);
         QTRY_VERIFY(actions.ActionSetting->isEnabled());
         QCOMPARE(received(link::fn::WriteTime), 1);
         QCOMPARE(received(link::fn::WriteBilling), 1);
@@ -371,7 +371,7 @@ private slots:
         const auto before = rig.server.state().calibration;
         rig.find<QSpinBox>("SpinCalibrA")->setValue(before[0] + 5);
         QTest::mouseClick(rig.find<QPushButton>("BtnWriteCalibr"), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), link::Indicator::Red, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), app::Indicator::Red, 10000);
         QTRY_COMPARE(rig.messages.size(), 1);
         QCOMPARE(rig.messages[0].icon, QMessageBox::Critical);
         QVERIFY2(rig.messages[0].text.contains(link::errorCodeMessage(6)), qPrintable(rig.messages[0].text));
@@ -393,7 +393,7 @@ private slots:
 
         QString boxText, boxTitle;
         QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
-        link::Indicator shownWithBox = link::Indicator::Hidden;
+        app::Indicator shownWithBox = app::Indicator::Hidden;
         QTimer closer;
         closer.setInterval(50);
         QObject::connect(&closer, &QTimer::timeout, [&] {
@@ -411,7 +411,7 @@ private slots:
         QCOMPARE(boxText, QStringLiteral("Во время записи установок произошла ошибка. Описание смотрите на закладке Протокол."));
         QCOMPARE(boxTitle, QStringLiteral("Ошибка"));
         QCOMPARE(boxIcon, QMessageBox::Critical);
-        QCOMPARE(shownWithBox, link::Indicator::Red);
+        QCOMPARE(shownWithBox, app::Indicator::Red);
         QTRY_VERIFY(test::part<app::ProtocolTab>(form).Memo_Terminal->toPlainText().contains(
             QStringLiteral("Ошибка: Нет доступа для записи (ввод пароля)")));
         QCOMPARE(rig.server.state().displayMask, mask);
@@ -483,7 +483,7 @@ private slots:
         QTest::mouseClick(rig.find<QPushButton>("BtnWriteCalibr"), Qt::LeftButton);
         QVERIFY(!rig.find<QPushButton>("BtnWriteCalibr")->isEnabled());     // until the write batch ends
         QTRY_VERIFY_WITH_TIMEOUT(rig.server.state().calibration == (std::array<qint16, 3>{-32768, 32767, -1}), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), link::Indicator::Green, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), app::Indicator::Green, 5000);
         QVERIFY(rig.messages.isEmpty());
         QTRY_VERIFY(rig.find<QPushButton>("BtnReadCalibr")->isEnabled());
 
@@ -601,7 +601,7 @@ private slots:
         templates.setFileChooser([&path](bool) { return path; });
         rig.find<QPushButton>("BtnLoadTemplate")->click();
         form.actions().ActionSetting->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), link::Indicator::Green, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), app::Indicator::Green, 15000);
 
         QSignalSpy shown(&templates, &app::SettingsTemplateActions::comparisonShown);
         const auto compare = [&]() -> QMap<QString, QStringList> {

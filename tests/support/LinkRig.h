@@ -4,6 +4,7 @@
 // information, settings and calibration owners, and an operation log in a
 // temporary folder.
 
+#include "app/EnginePresenter.h"
 #include "link/ExchangeEngine.h"
 #include "link/QSerialPortChannel.h"
 #include "meter/Calibration.h"
@@ -28,6 +29,7 @@ struct LinkRig {
     QTemporaryDir dir;
     link::QSerialPortChannel channel;
     link::ExchangeEngine engine{&channel};
+    app::EnginePresenter presenter{engine};
     meter::ResponseDispatcher dispatcher{engine};
     meter::MeterState state;
     meter::MeterInfo info{state};
@@ -35,7 +37,7 @@ struct LinkRig {
     meter::SettingsOwner settings{engine, dispatcher, state, log};
     meter::CalibrationOwner calibration{engine, dispatcher, state, log};
     QStringList protocol;
-    QList<link::Indicator> indicators;
+    QList<app::Indicator> indicators;
     QStringList failures;
 
     // Starts the meter with the given state changes; the engine follows the
@@ -55,8 +57,8 @@ struct LinkRig {
                                  [this](const QByteArray &response, const QByteArray &) { info.decode(response); });
         QObject::connect(&engine, &link::ExchangeEngine::ResetMeterInfo, &info, &meter::MeterInfo::ResetMeterInfo);
         QObject::connect(&engine, &link::ExchangeEngine::protocolLine, [this](const QString &l) { protocol << l; });
-        QObject::connect(&engine, &link::ExchangeEngine::indicatorChanged,
-                         [this](link::Indicator i) { indicators << i; });
+        QObject::connect(&presenter, &app::EnginePresenter::indicatorChanged,
+                         [this](app::Indicator i) { indicators << i; });
         QObject::connect(&engine, &link::ExchangeEngine::writeFailed, [this](const QString &m) { failures << m; });
         return engine.ActionConnectExecute();
     }
@@ -71,7 +73,7 @@ struct LinkRig {
     bool waitForOutcome(int ms = 15000)
     {
         return QTest::qWaitFor([this] {
-            return indicators.contains(link::Indicator::Green) || indicators.contains(link::Indicator::Red);
+            return indicators.contains(app::Indicator::Green) || indicators.contains(app::Indicator::Red);
         }, ms);
     }
 
