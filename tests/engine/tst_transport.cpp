@@ -10,6 +10,7 @@
 #include "link/QSerialPortChannel.h"
 #include "link/Transport.h"
 #include "metersim/MeterServer.h"
+#include "support/MeterStart.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -33,13 +34,11 @@ struct Line {
 
     Line(Protocol protocol, quint8 address, int pause, int count)
     {
-        meter.updateState([&](MeterState &s) {
-            s.address = address;
-            s.protocol = protocol;
-        });
-        QString error;
-        if (!meter.start(&error))
-            qFatal("simulated meter: %s", qPrintable(error));
+        if (!kelvar::test::startMeter(meter, [&](MeterState &s) {
+                s.address = address;
+                s.protocol = protocol;
+            }))
+            qFatal("the simulated meter did not start");
         transport.setPortName(meter.devicePath());
         transport.setProtocol(protocol);
         transport.setAddress(address);
@@ -109,8 +108,7 @@ private slots:
             else
                 meter.addMeter(state);
         }
-        QString error;
-        QVERIFY2(meter.start(&error), qPrintable(error));
+        QVERIFY(kelvar::test::startMeter(meter));
         QSerialPortChannel channel;
         ExchangeEngine engine(&channel);
         engine.setPortName(meter.devicePath());
