@@ -11,6 +11,9 @@ EnginePresenter::EnginePresenter(link::ExchangeEngine &engine, QObject *parent)
     qRegisterMetaType<kelvar::app::Indicator>();
     m_timerShape.setInterval(ShapeInterval);
     m_timerShape.setSingleShot(true);
+    // As precise as the engine's own timer started with it, which reads the
+    // meter afresh: the indicator goes out right after that, never before.
+    m_timerShape.setTimerType(Qt::PreciseTimer);
     connect(&m_timerShape, &QTimer::timeout, this, &EnginePresenter::TimerShapeTimer);
 
     using link::ExchangeEngine;
