@@ -6,6 +6,7 @@
 #include "app/ProductionBench.h"
 #include "app/ProtocolTab.h"
 #include "app/TAboutBox.h"
+#include "app/TShape.h"
 #include "app/tabs/JournalOutput.h"
 #include "app/tabs/JournalTab.h"
 #include "app/schedule/ScheduleTab.h"
@@ -29,19 +30,14 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
-#include <QPainter>
 #include <QScreen>
-#include <QSpinBox>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTimer>
-#include <QToolBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
-#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -52,47 +48,6 @@ namespace kelvar::app {
 
 const QString TFormMain::MarkerFileName = QStringLiteral("SettingSql.kelvar");
 const QString TFormMain::HelpFileName = QStringLiteral("Setting_Kelvar_517.chm");
-
-// --- The result indicator -----------------------------------------------------
-
-TShape::TShape(QWidget *parent)
-    : QWidget(parent)
-{
-    setObjectName(QStringLiteral("Shape1"));
-    setFixedSize(24, 24);
-    setVisible(false);
-}
-
-QColor TShape::color() const
-{
-    switch (m_indicator) {
-    case Indicator::Green:
-        return QColor(0, 255, 0);
-    case Indicator::Red:
-        return QColor(255, 0, 0);
-    case Indicator::Hidden:
-        break;
-    }
-    return {};
-}
-
-void TShape::setIndicator(Indicator indicator)
-{
-    m_indicator = indicator;
-    setVisible(indicator != Indicator::Hidden);
-    update();
-}
-
-void TShape::paintEvent(QPaintEvent *)
-{
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Qt::black, 1));
-    p.setBrush(color());
-    p.drawEllipse(QRectF(rect()).adjusted(2.5, 2.5, -2.5, -2.5));
-}
-
-// --- The window -------------------------------------------------------------------
 
 TFormMain::TFormMain(const StartOptions &options, QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -117,7 +72,8 @@ TFormMain::TFormMain(const StartOptions &options, QWidget *parent)
     m_panel = new ConnectionPanel(*m_engine, this);
     createActions();
     createMenus();
-    createToolBar();
+    ToolBar1 = m_actions.addToolBar(this);
+    Shape1 = TShape::addTo(ToolBar1);
     createPages();
     createStatusBar();
 
@@ -154,48 +110,7 @@ TFormMain::~TFormMain()
 
 void TFormMain::createActions()
 {
-    const auto make = [this](const char *name, const QString &caption, const QString &hint, bool enabled) {
-        auto *action = new QAction(caption, this);
-        action->setObjectName(QLatin1String(name));
-        action->setToolTip(hint);
-        action->setStatusTip(hint);
-        action->setEnabled(enabled);
-        return action;
-    };
-    m_actions.ActionConnect = make("ActionConnect", QStringLiteral("&Установить"), QStringLiteral("Установить связь"), true);
-    m_actions.ActionDisconnect = make("ActionDisconnect", QStringLiteral("&Разорвать"), QStringLiteral("Разорвать связь"), false);
-    m_actions.ActionFindAddress = make("ActionFindAddress", QStringLiteral("Поиск &адреса"), QStringLiteral("Поиск адреса"), false);
-    m_actions.ActionFindAddress->setShortcut(QKeySequence(Qt::Key_F3));
-    m_actions.ActionSetting = make("ActionSetting", QStringLiteral("&Записать"), QStringLiteral("Записать установки"), false);
-    m_actions.ActionSetting->setShortcut(QKeySequence(Qt::Key_F12));
-    m_actions.ActionReset = make("ActionReset", QStringLiteral("&Сброс"), QStringLiteral("Сброс"), true);
-    m_actions.ActionFixDb = make("ActionFixDb", QStringLiteral("Зафиксировать в Б&Д"), QStringLiteral("Зафиксировать в БД"), false);
-    m_actions.ActionTxt = make("ActionTxt", QStringLiteral("Краткий отчет"), QStringLiteral("Краткий отчет"), false);
-    m_actions.ActionRecord = make("ActionRecord", QStringLiteral("&Протокол программирования..."),
-                                  QStringLiteral("Прочитать счетчик и его расписание и показать протокол программирования"),
-                                  false);
-    m_actions.ActionNewSched = make("ActionNewSched", QStringLiteral("&Новое"), QStringLiteral("Новое тарифное расписание"), true);
-    m_actions.ActionLoadTariff = make("ActionLoadTariff", QStringLiteral("&Загрузить из файла"),
-                            QStringLiteral("Загрузить тарифное расписание из файла"), true);
-    m_actions.ActionSaveTariff = make("ActionSaveTariff", QStringLiteral("&Сохранить как файл"),
-                            QStringLiteral("Сохранить тарифное расписание как файл"), true);
-    m_actions.ActionWriteSched = make("ActionWriteSched", QStringLiteral("З&аписать в счетчик"),
-                            QStringLiteral("Записать расписание в счетчик"), false);
-    m_actions.ActionReadSched = make("ActionReadSched", QStringLiteral("&Прочитать из счетчика"),
-                           QStringLiteral("Прочитать расписание из счетчика"), false);
-
-    m_actions.ActionConnect->setIcon(actionIcon(IconKind::Connect));
-    m_actions.ActionDisconnect->setIcon(actionIcon(IconKind::Disconnect));
-    m_actions.ActionFindAddress->setIcon(actionIcon(IconKind::FindAddress));
-    m_actions.ActionSetting->setIcon(actionIcon(IconKind::WriteSettings));
-    m_actions.ActionFixDb->setIcon(actionIcon(IconKind::FixDb));
-    m_actions.ActionTxt->setIcon(actionIcon(IconKind::Report));
-    m_actions.ActionNewSched->setIcon(actionIcon(IconKind::NewSchedule));
-    m_actions.ActionLoadTariff->setIcon(actionIcon(IconKind::LoadSchedule));
-    m_actions.ActionSaveTariff->setIcon(actionIcon(IconKind::SaveSchedule));
-    m_actions.ActionWriteSched->setIcon(actionIcon(IconKind::WriteSchedule));
-    m_actions.ActionReadSched->setIcon(actionIcon(IconKind::ReadSchedule));
-
+    m_actions = MainActions::create(this);
     connect(m_actions.ActionConnect, &QAction::triggered, m_engine.get(), &link::ExchangeEngine::ActionConnectExecute);
     connect(m_actions.ActionDisconnect, &QAction::triggered, m_engine.get(), &link::ExchangeEngine::ActionDisconnectExecute);
     connect(m_actions.ActionFindAddress, &QAction::triggered, m_engine.get(), &link::ExchangeEngine::ActionFindAddressExecute);
@@ -222,71 +137,14 @@ void TFormMain::createMenus()
     QAction *exit = link->addAction(QStringLiteral("В&ыход"), this, &TFormMain::NExitClick);
     exit->setObjectName(QStringLiteral("NExit"));
 
-    QMenu *settings = bar->addMenu(QStringLiteral("&Установки"));
-    settings->setObjectName(QStringLiteral("NSettings"));
-    settings->addAction(m_actions.ActionSetting);
-    settings->addAction(m_actions.ActionFixDb); // the menu entry NFixDb
-    settings->addSeparator();
-    settings->addAction(m_actions.ActionTxt);
-    settings->addAction(m_actions.ActionRecord);
-
-    NSched = bar->addMenu(QStringLiteral("&Расписание"));
-    NSched->setObjectName(QStringLiteral("NSched"));
-    NSched->addAction(m_actions.ActionNewSched);
-    NSched->addAction(m_actions.ActionLoadTariff);
-    NSched->addAction(m_actions.ActionSaveTariff);
-    NSched->addSeparator();
-    NSched->addAction(m_actions.ActionWriteSched);
-    NSched->addAction(m_actions.ActionReadSched);
+    m_actions.addSettingsMenu(bar);
+    NSched = m_actions.addScheduleMenu(bar);
 
     QMenu *help = bar->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("NHelp"));
     help->addAction(QStringLiteral("&Справка"), this, &TFormMain::N20Click)->setObjectName(QStringLiteral("N20"));
     help->addSeparator();
     help->addAction(QStringLiteral("&О программе"), this, &TFormMain::N15Click)->setObjectName(QStringLiteral("N15"));
-}
-
-void TFormMain::createToolBar()
-{
-    ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setMovable(false);
-    ToolBar1->setFloatable(false);
-    ToolBar1->setIconSize(QSize(16, 16));
-    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
-    ToolBar1->addAction(m_actions.ActionConnect);
-    ToolBar1->addAction(m_actions.ActionDisconnect);
-    ToolBar1->addAction(m_actions.ActionFindAddress);
-    ToolBar1->addSeparator();
-    ToolBar1->addAction(m_actions.ActionSetting);
-    ToolBar1->addAction(m_actions.ActionFixDb);
-    ToolBar1->addAction(m_actions.ActionTxt);
-    ToolBar1->addSeparator();
-    for (QAction *action : {m_actions.ActionNewSched, m_actions.ActionLoadTariff, m_actions.ActionSaveTariff, m_actions.ActionWriteSched, m_actions.ActionReadSched})
-        ToolBar1->addAction(action);
-    const auto name = [this](QAction *action, const char *objectName) {
-        ToolBar1->widgetForAction(action)->setObjectName(QLatin1String(objectName));
-    };
-    name(m_actions.ActionConnect, "ToolConnect");
-    name(m_actions.ActionDisconnect, "ToolDisconnect");
-    name(m_actions.ActionFindAddress, "ToolFindAddress");
-    name(m_actions.ActionSetting, "ToolSetting");
-    name(m_actions.ActionFixDb, "ToolFixDb");
-    name(m_actions.ActionTxt, "ToolTxt");
-    name(m_actions.ActionNewSched, "ToolButton12");
-    name(m_actions.ActionLoadTariff, "ToolButton14");
-    name(m_actions.ActionSaveTariff, "ToolButton15");
-    name(m_actions.ActionWriteSched, "ToolButton18");
-    name(m_actions.ActionReadSched, "ToolButton19");
-
-    auto *shapePanel = new QWidget(ToolBar1);
-    shapePanel->setObjectName(QStringLiteral("PanelShape"));
-    shapePanel->setFixedSize(32, 24);
-    Shape1 = new TShape(shapePanel);
-    Shape1->move(4, 0);
-    ToolBar1->addSeparator();
-    ToolBar1->addWidget(shapePanel);
 }
 
 void TFormMain::createPages()
@@ -313,13 +171,11 @@ void TFormMain::createPages()
     // journal owner, which reads and decodes.
     m_journals = std::make_unique<journals::JournalOwner>(*m_engine, *m_dispatcher, m_state);
     m_journalTab = new JournalTab(TabJournal, *m_engine, *m_journals);
-    m_journalTab->setMessageHandler(
-        [this](QMessageBox::Icon icon, const QString &title, const QString &text) { showMessage(icon, title, text); });
+    m_journalTab->setMessageHandler(messageHandler());
     // The export and print buttons get each page's list and the meter number
     // the list was read from.
     m_journalOutput = new JournalOutput(TabJournal);
-    m_journalOutput->setMessageHandler(
-        [this](QMessageBox::Icon icon, const QString &title, const QString &text) { showMessage(icon, title, text); });
+    m_journalOutput->setMessageHandler(messageHandler());
     for (const journals::JournalKind kind : journals::allJournalKinds()) {
         const journals::JournalTable &table = m_journals->table(kind);
         m_journalOutput->addJournal(kind, m_journalTab->exportButton(kind), m_journalTab->printButton(kind),
@@ -370,9 +226,7 @@ void TFormMain::composeProduction(const StartOptions &options)
                                             });
                                         }},
                                        this);
-    m_production->setMessageHandler([this](QMessageBox::Icon icon, const QString &title, const QString &text) {
-        showMessage(icon, title, text);
-    });
+    m_production->setMessageHandler(messageHandler());
     connect(m_production, &ProductionBench::stopRequested, this, &QWidget::close, Qt::QueuedConnection);
     connect(m_production, &ProductionBench::codeScanned, &settings, &SettingsTab::showScannedNumber);
     connect(m_panel, &ConnectionPanel::scannerSwitched, m_production, &ProductionBench::switchScanner);
@@ -389,9 +243,7 @@ TabServices TFormMain::tabServices()
         .info = *m_info,
         .log = *m_log,
         .accessPassword = [panel = m_panel] { return panel->accessPassword(); },
-        .message = [this](QMessageBox::Icon icon, const QString &title, const QString &text) {
-            showMessage(icon, title, text);
-        },
+        .message = messageHandler(),
         .production = m_productionMode,
         .master = m_masterMode,
     };
@@ -517,7 +369,7 @@ void TFormMain::applyModes()
     PageControlMain->setTabVisible(PageControlMain->indexOf(TabSched), bench);
     PageControlMain->setTabVisible(PageControlMain->indexOf(TabCalibr), m_settings.calibr);
     NSched->menuAction()->setVisible(bench);
-    for (QAction *action : {m_actions.ActionNewSched, m_actions.ActionLoadTariff, m_actions.ActionSaveTariff, m_actions.ActionWriteSched, m_actions.ActionReadSched})
+    for (QAction *action : m_actions.schedule())
         action->setVisible(bench);
     m_actions.ActionFixDb->setVisible(m_productionMode); // ToolFixDb and NFixDb
     m_panel->setScannerVisible(m_productionMode);
@@ -525,8 +377,7 @@ void TFormMain::applyModes()
 
 void TFormMain::EnableControls(bool enabled)
 {
-    for (QAction *action : {m_actions.ActionSetting, m_actions.ActionWriteSched, m_actions.ActionReadSched,
-                            m_actions.ActionTxt, m_actions.ActionRecord})
+    for (QAction *action : m_actions.readWrite())
         action->setEnabled(enabled);
 }
 
@@ -598,6 +449,11 @@ void TFormMain::FormActivate()
 void TFormMain::showMessage(QMessageBox::Icon icon, const QString &title, const QString &text)
 {
     showTabMessage(m_message, this, icon, title, text);
+}
+
+MessageHandler TFormMain::messageHandler()
+{
+    return [this](QMessageBox::Icon icon, const QString &title, const QString &text) { showMessage(icon, title, text); };
 }
 
 void TFormMain::setUrlOpener(std::function<bool(const QUrl &)> opener)

@@ -10,6 +10,7 @@
 
 #include "app/AppSettings.h"
 #include "app/EnginePresenter.h"
+#include "app/MainActions.h"
 #include "app/tabs/TabServices.h"
 #include "link/ExchangeEngine.h"
 #include "link/QSerialPortChannel.h"
@@ -57,6 +58,7 @@ class ScheduleTab;
 class SettingsTab;
 class ShortReportAction;
 class TAboutBox;
+class TShape;
 
 struct StartOptions {
     QString startDir;       // where the marker and help files are looked for; empty: the current directory
@@ -65,40 +67,6 @@ struct StartOptions {
     bool temporaryPort = false; // portName serves this run only (the simulated meter's): the stored port stays
     std::optional<QStringList> ports; // the serial ports to offer; none: the ports found on this workstation
     db::ClockSetter *clock = nullptr; // production mode sets the workstation clock through it; none: never set
-};
-
-// The result indicator on the tool bar: hidden, green or red circle.
-class TShape : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit TShape(QWidget *parent = nullptr);
-    void setIndicator(Indicator indicator);
-    Indicator indicator() const { return m_indicator; }
-    QColor color() const;
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-
-private:
-    Indicator m_indicator = Indicator::Hidden;
-};
-
-// The window's actions, as in the actions table; menus and tool bar show them.
-struct MainActions {
-    QAction *ActionConnect = nullptr;
-    QAction *ActionDisconnect = nullptr;
-    QAction *ActionFindAddress = nullptr;
-    QAction *ActionSetting = nullptr;
-    QAction *ActionReset = nullptr;
-    QAction *ActionFixDb = nullptr;
-    QAction *ActionTxt = nullptr;
-    QAction *ActionRecord = nullptr;   // the programming record
-    QAction *ActionNewSched = nullptr;
-    QAction *ActionLoadTariff = nullptr;
-    QAction *ActionSaveTariff = nullptr;
-    QAction *ActionWriteSched = nullptr;
-    QAction *ActionReadSched = nullptr;
 };
 
 class TFormMain : public QMainWindow
@@ -140,6 +108,8 @@ public:
     // Every message box of the window goes through here (tests replace it).
     void setMessageHandler(MessageHandler handler) { m_message = std::move(handler); }
     void showMessage(QMessageBox::Icon icon, const QString &title, const QString &text);
+    // A handler that shows through showMessage, for the parts of the window.
+    MessageHandler messageHandler();
     // Opens files and addresses with the desktop (tests replace it).
     void setUrlOpener(std::function<bool(const QUrl &)> opener);
 
@@ -157,7 +127,6 @@ private:
     void FormClose();
     void createActions();
     void createMenus();
-    void createToolBar();
     void createPages();
     void createStatusBar();
     void connectEngine();
