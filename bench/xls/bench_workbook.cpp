@@ -4,8 +4,8 @@
 //
 // Usage: bench_xls_workbook [rows] [repetitions]
 
-#include "xls/templatestore.h"
-#include "xls/workbook.h"
+#include "xls/TemplateStore.h"
+#include "xls/Workbook.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 // Opens arbitrary bytes as an .xls file. Besides never crashing: whatever
 // opens must save, and the saved file must open again with the same cells.
-#include "xls/workbook.h"
+#include "xls/Workbook.h"
 
 #include <cstdint>
 #include <cstdlib>

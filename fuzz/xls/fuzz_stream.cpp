@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a BIFF8 workbook stream, past the compound file
 // container. Whatever reads must write, and read back with the same cells.
-#include "xls/biffreader.h"
-#include "xls/biffwriter.h"
+#include "xls/BiffReader.h"
+#include "xls/BiffWriter.h"
 
 #include <cmath>
 #include <cstdint>

@@ -2,8 +2,8 @@
 
 #include "common/TextFormat.h"
 #include "export/XlsxCheck.h"
-#include "xls/templatestore.h"
-#include "xls/workbook.h"
+#include "xls/TemplateStore.h"
+#include "xls/Workbook.h"
 
 #include <QDir>
 #include <QFile>

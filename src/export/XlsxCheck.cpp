@@ -1,6 +1,6 @@
 #include "export/XlsxCheck.h"
 
-#include "xls/bytes.h"
+#include "xls/Bytes.h"
 
 #include <QXmlStreamReader>
 

@@ -3,7 +3,7 @@
 // check_exports.py).
 
 #include "export/GridExport.h"
-#include "xls/workbook.h"
+#include "xls/Workbook.h"
 #include "TestUtil.h"
 
 #include <QStandardItemModel>

@@ -3,7 +3,7 @@
 #include "support/FormRig.h"
 #include "app/tabs/GridPrinter.h"
 #include "app/tabs/JournalOutput.h"
-#include "xls/workbook.h"
+#include "xls/Workbook.h"
 
 #include <QPushButton>
 

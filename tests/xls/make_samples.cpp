@@ -4,9 +4,9 @@
 //
 // Usage: xls_make_samples <output folder>
 
-#include "xls/biffwriter.h"
-#include "xls/templatestore.h"
-#include "xls/workbook.h"
+#include "xls/BiffWriter.h"
+#include "xls/TemplateStore.h"
+#include "xls/Workbook.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,10 +2,10 @@
 // strings split over CONTINUE records as the format requires, the index
 // records (EXTSST, BOUNDSHEET, DIMENSIONS) point where they should, invalid
 // books are refused by the writer and damaged streams by the reader.
-#include "xls/biffreader.h"
-#include "xls/biffrecords.h"
-#include "xls/biffwriter.h"
-#include "xls/bytes.h"
+#include "xls/BiffReader.h"
+#include "xls/BiffRecords.h"
+#include "xls/BiffWriter.h"
+#include "xls/Bytes.h"
 
 #include <QPoint>
 #include <QTest>

@@ -1,8 +1,8 @@
 // The compound file container: streams of every size around the sector,
 // mini-stream, FAT and DIFAT limits come back intact, and damaged files are
 // refused without reading outside the buffer.
-#include "xls/bytes.h"
-#include "xls/compoundfile.h"
+#include "xls/Bytes.h"
+#include "xls/CompoundFile.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
 // The operations the journal export uses, in its order: load the template
 // store and find "new.xls", write it out, open it, set cells, save, close.
-#include "xls/biffwriter.h"
-#include "xls/compoundfile.h"
-#include "xls/templatestore.h"
-#include "xls/workbook.h"
+#include "xls/BiffWriter.h"
+#include "xls/CompoundFile.h"
+#include "xls/TemplateStore.h"
+#include "xls/Workbook.h"
 
 #include <QDir>
 #include <QFile>

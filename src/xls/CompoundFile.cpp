@@ -1,6 +1,6 @@
-#include "xls/compoundfile.h"
+#include "xls/CompoundFile.h"
 
-#include "xls/bytes.h"
+#include "xls/Bytes.h"
 
 #include <algorithm>
 
@@ -143,9 +143,9 @@ QByteArray writeCompoundFile(const QString &streamName, const QByteArray &stream
 
 bool CompoundFileReader::open(QByteArrayView file, QString *error)
 {
-    file_ = file;
-    fat_.clear();
-    entries_.clear();
+    m_file = file;
+    m_fat.clear();
+    m_entries.clear();
     if (file.size() < kSectorSize || QByteArrayView(file.first(8)) != QByteArrayView(kSignature, 8))
         return fail(error, QStringLiteral("not a compound file"));
 
@@ -154,19 +154,19 @@ bool CompoundFileReader::open(QByteArrayView file, QString *error)
     const quint16 shift = getU16(h + 30);
     if (getU16(h + 28) != 0xFFFE || !((major == 3 && shift == 9) || (major == 4 && shift == 12)))
         return fail(error, QStringLiteral("unsupported compound file version"));
-    sectorSize_ = 1u << shift;
-    if (quint64(file.size()) < sectorSize_)
+    m_sectorSize = 1u << shift;
+    if (quint64(file.size()) < m_sectorSize)
         return fail(error, QStringLiteral("compound file truncated"));
     // Sector n starts at (n + 1) * sector size; a short last sector reads as
     // if padded with zeros.
-    sectorCount_ = ceilDiv(quint64(file.size()) - sectorSize_, sectorSize_);
+    m_sectorCount = ceilDiv(quint64(file.size()) - m_sectorSize, m_sectorSize);
 
-    const quint32 idsPerSector = sectorSize_ / 4;
+    const quint32 idsPerSector = m_sectorSize / 4;
     const quint32 fatCount = getU32(h + 44);
     const quint32 firstDir = getU32(h + 48);
     quint32 difatNext = getU32(h + 68);
     const quint32 difatCount = getU32(h + 72);
-    if (fatCount == 0 || fatCount > sectorCount_ || difatCount > sectorCount_)
+    if (fatCount == 0 || fatCount > m_sectorCount || difatCount > m_sectorCount)
         return fail(error, QStringLiteral("bad sector allocation table size"));
 
     // Sector numbers of the FAT: 109 in the header, the rest in DIFAT sectors.
@@ -175,9 +175,9 @@ bool CompoundFileReader::open(QByteArrayView file, QString *error)
     for (int i = 0; i < kHeaderDifatEntries && fatSectors.size() < fatCount; ++i)
         fatSectors.push_back(getU32(h + 76 + 4 * i));
     for (quint32 d = 0; d < difatCount && fatSectors.size() < fatCount; ++d) {
-        if (difatNext >= sectorCount_)
+        if (difatNext >= m_sectorCount)
             return fail(error, QStringLiteral("bad DIFAT chain"));
-        const qsizetype at = qsizetype(difatNext + 1) * sectorSize_;
+        const qsizetype at = qsizetype(difatNext + 1) * m_sectorSize;
         for (quint32 i = 0; i + 1 < idsPerSector && fatSectors.size() < fatCount; ++i) {
             const qsizetype pos = at + 4 * i;
             fatSectors.push_back(pos + 4 <= file.size() ? getU32(file.data() + pos) : kFreeSector);
@@ -188,14 +188,14 @@ bool CompoundFileReader::open(QByteArrayView file, QString *error)
     if (fatSectors.size() < fatCount)
         return fail(error, QStringLiteral("sector allocation table incomplete"));
 
-    fat_.reserve(std::size_t(fatCount) * idsPerSector);
+    m_fat.reserve(std::size_t(fatCount) * idsPerSector);
     for (quint32 s : fatSectors) {
-        if (s >= sectorCount_)
+        if (s >= m_sectorCount)
             return fail(error, QStringLiteral("sector allocation table outside the file"));
-        const qsizetype at = qsizetype(s + 1) * sectorSize_;
+        const qsizetype at = qsizetype(s + 1) * m_sectorSize;
         for (quint32 i = 0; i < idsPerSector; ++i) {
             const qsizetype pos = at + 4 * i;
-            fat_.push_back(pos + 4 <= file.size() ? getU32(file.data() + pos) : kFreeSector);
+            m_fat.push_back(pos + 4 <= file.size() ? getU32(file.data() + pos) : kFreeSector);
         }
     }
 
@@ -221,9 +221,9 @@ bool CompoundFileReader::open(QByteArrayView file, QString *error)
         // Version 3 files may leave garbage in the size's high half.
         if (major == 4)
             entry.size |= quint64(getU32(e + 124)) << 32;
-        entries_.push_back(entry);
+        m_entries.push_back(entry);
     }
-    if (entries_.empty() || entries_[0].type != kTypeRoot)
+    if (m_entries.empty() || m_entries[0].type != kTypeRoot)
         return fail(error, QStringLiteral("compound file has no root storage"));
     return true;
 }
@@ -231,15 +231,15 @@ bool CompoundFileReader::open(QByteArrayView file, QString *error)
 const CompoundFileReader::Entry *CompoundFileReader::findInRoot(const QString &name) const
 {
     // Walk the tree of the root's children; visited guards against cycles.
-    std::vector<bool> visited(entries_.size(), false);
-    std::vector<quint32> pending{entries_[0].child};
+    std::vector<bool> visited(m_entries.size(), false);
+    std::vector<quint32> pending{m_entries[0].child};
     while (!pending.empty()) {
         const quint32 i = pending.back();
         pending.pop_back();
-        if (i >= entries_.size() || visited[i])
+        if (i >= m_entries.size() || visited[i])
             continue;
         visited[i] = true;
-        const Entry &e = entries_[i];
+        const Entry &e = m_entries[i];
         if (e.name.compare(name, Qt::CaseInsensitive) == 0)
             return &e;
         pending.push_back(e.left);
@@ -250,7 +250,7 @@ const CompoundFileReader::Entry *CompoundFileReader::findInRoot(const QString &n
 
 bool CompoundFileReader::hasStream(const QString &name) const
 {
-    const Entry *e = entries_.empty() ? nullptr : findInRoot(name);
+    const Entry *e = m_entries.empty() ? nullptr : findInRoot(name);
     return e && e->type == kTypeStream;
 }
 
@@ -261,34 +261,34 @@ bool CompoundFileReader::readChain(quint32 start, quint64 sectorsWanted, QByteAr
                                    QString *error) const
 {
     out->clear();
-    std::vector<bool> visited(sectorCount_, false);
+    std::vector<bool> visited(m_sectorCount, false);
     quint32 sector = start;
     quint64 count = 0;
     while (sectorsWanted == 0 ? sector != kEndOfChain : count < sectorsWanted) {
-        if (sector >= sectorCount_ || sector >= fat_.size())
+        if (sector >= m_sectorCount || sector >= m_fat.size())
             return fail(error, QStringLiteral("sector chain leaves the file"));
         if (visited[sector])
             return fail(error, QStringLiteral("sector chain loops"));
         visited[sector] = true;
         ++count;
-        const qsizetype at = qsizetype(sector + 1) * sectorSize_;
-        const qsizetype available = std::min<qsizetype>(sectorSize_, file_.size() - at);
-        out->append(file_.data() + at, available);
-        out->append(QByteArray(sectorSize_ - available, '\0'));
-        sector = fat_[sector];
+        const qsizetype at = qsizetype(sector + 1) * m_sectorSize;
+        const qsizetype available = std::min<qsizetype>(m_sectorSize, m_file.size() - at);
+        out->append(m_file.data() + at, available);
+        out->append(QByteArray(m_sectorSize - available, '\0'));
+        sector = m_fat[sector];
     }
     return true;
 }
 
 bool CompoundFileReader::readStream(const QString &name, QByteArray *stream, QString *error) const
 {
-    const Entry *e = entries_.empty() ? nullptr : findInRoot(name);
+    const Entry *e = m_entries.empty() ? nullptr : findInRoot(name);
     if (!e || e->type != kTypeStream)
         return fail(error, QStringLiteral("no stream \"%1\" in the compound file").arg(name));
     if (e->size < quint64(kMiniStreamCutoff))
         return fail(error, QStringLiteral("stream \"%1\" is in the mini stream, which is not supported").arg(name));
-    const quint64 sectors = (e->size + sectorSize_ - 1) / sectorSize_;
-    if (sectors > sectorCount_)
+    const quint64 sectors = (e->size + m_sectorSize - 1) / m_sectorSize;
+    if (sectors > m_sectorCount)
         return fail(error, QStringLiteral("stream \"%1\" is larger than the file").arg(name));
     if (!readChain(e->start, sectors, stream, error))
         return false;

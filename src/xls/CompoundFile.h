@@ -50,11 +50,11 @@ private:
     const Entry *findInRoot(const QString &name) const;
     bool readChain(quint32 start, quint64 sectorsWanted, QByteArray *out, QString *error) const;
 
-    QByteArrayView file_;
-    quint32 sectorSize_ = 512;
-    quint32 sectorCount_ = 0;
-    std::vector<quint32> fat_;
-    std::vector<Entry> entries_;
+    QByteArrayView m_file;
+    quint32 m_sectorSize = 512;
+    quint32 m_sectorCount = 0;
+    std::vector<quint32> m_fat;
+    std::vector<Entry> m_entries;
 };
 
 } // namespace kelvar::xls

@@ -1,4 +1,4 @@
-#include "xls/templatestore.h"
+#include "xls/TemplateStore.h"
 
 #include <cstddef>
 

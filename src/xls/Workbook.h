@@ -5,7 +5,7 @@
 // errorString(); a failed operation changes nothing.
 #pragma once
 
-#include "xls/book.h"
+#include "xls/Book.h"
 
 #include <QByteArray>
 #include <QString>
@@ -23,7 +23,7 @@ public:
     // Opens a workbook from the bytes of an .xls file.
     bool openData(QByteArrayView file);
 
-    bool isOpen() const { return book_.has_value(); }
+    bool isOpen() const { return m_book.has_value(); }
 
     // Sets a cell of the first worksheet; row and column count from 1
     // (1..65536 and 1..256). A text has at most 32767 characters; a number
@@ -42,17 +42,17 @@ public:
     // Releases the workbook; isOpen() is false afterwards.
     void close();
 
-    QString errorString() const { return error_; }
+    QString errorString() const { return m_error; }
 
     // The open workbook (for inspection); only valid while isOpen().
-    const Book &book() const { return *book_; }
+    const Book &book() const { return *m_book; }
 
 private:
     bool fail(const QString &message);
     bool setCell(int row, int column, CellValue value);
 
-    std::optional<Book> book_;
-    QString error_;
+    std::optional<Book> m_book;
+    QString m_error;
 };
 
 } // namespace kelvar::xls

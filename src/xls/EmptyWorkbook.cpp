@@ -1,4 +1,4 @@
-#include "xls/book.h"
+#include "xls/Book.h"
 
 namespace kelvar::xls {
 

@@ -43,13 +43,13 @@ public:
     // same folder that replaces the target only when complete.
     bool writeTemplate(const QString &name, const QString &path);
 
-    QString errorString() const { return error_; }
+    QString errorString() const { return m_error; }
 
 private:
     bool fail(const QString &message);
 
-    std::vector<Template> templates_;
-    QString error_;
+    std::vector<Template> m_templates;
+    QString m_error;
 };
 
 // CRC-32 (ISO-HDLC, as in zip and PNG) of the bytes.

@@ -1,7 +1,7 @@
 // Writes a Book as the "Workbook" stream of an Excel 97 (BIFF8) file.
 #pragma once
 
-#include "xls/book.h"
+#include "xls/Book.h"
 
 #include <QByteArray>
 #include <QString>

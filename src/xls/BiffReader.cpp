@@ -1,8 +1,8 @@
-#include "xls/biffreader.h"
+#include "xls/BiffReader.h"
 
-#include "xls/biffrecords.h"
-#include "xls/biffwriter.h"
-#include "xls/bytes.h"
+#include "xls/BiffRecords.h"
+#include "xls/BiffWriter.h"
+#include "xls/Bytes.h"
 
 #include <cmath>
 #include <vector>
@@ -21,38 +21,38 @@ struct Record {
 // Walks the records of the stream from a position.
 class RecordCursor {
 public:
-    RecordCursor(QByteArrayView stream, qsizetype position) : stream_(stream), pos_(position) {}
+    RecordCursor(QByteArrayView stream, qsizetype position) : m_stream(stream), m_pos(position) {}
 
-    qsizetype position() const { return pos_; }
+    qsizetype position() const { return m_pos; }
 
     // False at the end of the stream or on a malformed record (then *error
     // is set).
     bool next(Record *r, QString *error)
     {
-        if (pos_ + kRecordHeaderSize > stream_.size()) {
+        if (m_pos + kRecordHeaderSize > m_stream.size()) {
             *error = QStringLiteral("workbook stream ends without an EOF record");
             return false;
         }
-        r->id = getU16(stream_.data() + pos_);
-        const quint16 length = getU16(stream_.data() + pos_ + 2);
-        if (length > kMaxRecordData || pos_ + kRecordHeaderSize + length > stream_.size()) {
-            *error = QStringLiteral("malformed record 0x%1 at offset %2").arg(r->id, 4, 16, QChar('0')).arg(pos_);
+        r->id = getU16(m_stream.data() + m_pos);
+        const quint16 length = getU16(m_stream.data() + m_pos + 2);
+        if (length > kMaxRecordData || m_pos + kRecordHeaderSize + length > m_stream.size()) {
+            *error = QStringLiteral("malformed record 0x%1 at offset %2").arg(r->id, 4, 16, QChar('0')).arg(m_pos);
             return false;
         }
-        r->data = stream_.sliced(pos_ + kRecordHeaderSize, length);
-        pos_ += kRecordHeaderSize + length;
+        r->data = m_stream.sliced(m_pos + kRecordHeaderSize, length);
+        m_pos += kRecordHeaderSize + length;
         return true;
     }
 
     // Identifier of the record at the cursor, or 0 at the end.
     quint16 peekId() const
     {
-        return pos_ + kRecordHeaderSize <= stream_.size() ? getU16(stream_.data() + pos_) : 0;
+        return m_pos + kRecordHeaderSize <= m_stream.size() ? getU16(m_stream.data() + m_pos) : 0;
     }
 
 private:
-    QByteArrayView stream_;
-    qsizetype pos_;
+    QByteArrayView m_stream;
+    qsizetype m_pos;
 };
 
 // Reads data spread over a record and its CONTINUE records. Raw bytes run
@@ -60,15 +60,15 @@ private:
 // next record are preceded there by a byte stating their width.
 class ContinuedReader {
 public:
-    explicit ContinuedReader(std::vector<QByteArrayView> segments) : segs_(std::move(segments)) {}
+    explicit ContinuedReader(std::vector<QByteArrayView> segments) : m_segs(std::move(segments)) {}
 
     bool atEnd()
     {
-        while (seg_ < segs_.size() && pos_ == segs_[seg_].size()) {
-            ++seg_;
-            pos_ = 0;
+        while (m_seg < m_segs.size() && m_pos == m_segs[m_seg].size()) {
+            ++m_seg;
+            m_pos = 0;
         }
-        return seg_ >= segs_.size();
+        return m_seg >= m_segs.size();
     }
 
     bool skip(quint64 n)
@@ -76,8 +76,8 @@ public:
         while (n > 0) {
             if (atEnd())
                 return false;
-            const quint64 take = std::min<quint64>(n, quint64(segs_[seg_].size() - pos_));
-            pos_ += qsizetype(take);
+            const quint64 take = std::min<quint64>(n, quint64(m_segs[m_seg].size() - m_pos));
+            m_pos += qsizetype(take);
             n -= take;
         }
         return true;
@@ -87,7 +87,7 @@ public:
     {
         if (atEnd())
             return false;
-        *v = quint8(segs_[seg_][pos_++]);
+        *v = quint8(m_segs[m_seg][m_pos++]);
         return true;
     }
     bool u16(quint16 *v)
@@ -112,34 +112,34 @@ public:
         out->clear();
         out->reserve(count);
         while (out->size() < count) {
-            if (pos_ == segs_[seg_].size()) {
+            if (m_pos == m_segs[m_seg].size()) {
                 // Continued in the next record, which re-states the width.
-                if (++seg_ >= segs_.size())
+                if (++m_seg >= m_segs.size())
                     return false;
-                pos_ = 0;
+                m_pos = 0;
                 quint8 flags;
                 if (!u8(&flags))
                     return false;
                 highByte = flags & 0x01;
             }
-            const QByteArrayView s = segs_[seg_];
+            const QByteArrayView s = m_segs[m_seg];
             const int unit = highByte ? 2 : 1;
-            const qsizetype n = std::min((s.size() - pos_) / unit, count - out->size());
+            const qsizetype n = std::min((s.size() - m_pos) / unit, count - out->size());
             if (n == 0)
                 return false; // half a character at the end of a record
             for (qsizetype i = 0; i < n; ++i) {
-                const char *p = s.data() + pos_ + i * unit;
+                const char *p = s.data() + m_pos + i * unit;
                 out->append(highByte ? QChar(getU16(p)) : QChar(quint8(*p)));
             }
-            pos_ += n * unit;
+            m_pos += n * unit;
         }
         return true;
     }
 
 private:
-    std::vector<QByteArrayView> segs_;
-    std::size_t seg_ = 0;
-    qsizetype pos_ = 0;
+    std::vector<QByteArrayView> m_segs;
+    std::size_t m_seg = 0;
+    qsizetype m_pos = 0;
 };
 
 bool fail(QString *error, const QString &message)
@@ -216,18 +216,18 @@ bool isUnkeptContent(quint16 id)
 class SheetReader {
 public:
     SheetReader(Sheet *sheet, const std::vector<QString> &strings, QString *error)
-        : sheet_(sheet), strings_(strings), error_(error) {}
+        : m_sheet(sheet), m_strings(strings), m_error(error) {}
 
     bool read(RecordCursor &cursor)
     {
         Record r;
-        if (!cursor.next(&r, error_))
+        if (!cursor.next(&r, m_error))
             return false;
         ByteReader bof(r.data);
         if (r.id != kBof || bof.u16() != kBiff8Version || bof.u16() != kBofWorksheet)
-            return fail(error_, QStringLiteral("sheet \"%1\" is not a worksheet").arg(sheet_->name));
+            return fail(m_error, QStringLiteral("sheet \"%1\" is not a worksheet").arg(m_sheet->name));
         for (;;) {
-            if (!cursor.next(&r, error_))
+            if (!cursor.next(&r, m_error))
                 return false;
             if (r.id == kEof)
                 return true;
@@ -240,10 +240,10 @@ private:
     bool setCell(quint16 row, quint16 column, CellValue value)
     {
         if (column >= kMaxColumns)
-            return fail(error_, QStringLiteral("cell column %1 out of range").arg(column));
+            return fail(m_error, QStringLiteral("cell column %1 out of range").arg(column));
         if (const double *number = std::get_if<double>(&value); number && !std::isfinite(*number))
-            return fail(error_, QStringLiteral("cell holds a number that is not finite"));
-        sheet_->cells[Sheet::cellKey(row, column)] = std::move(value);
+            return fail(m_error, QStringLiteral("cell holds a number that is not finite"));
+        m_sheet->cells[Sheet::cellKey(row, column)] = std::move(value);
         return true;
     }
 
@@ -252,7 +252,7 @@ private:
         ByteReader in(data);
         const double v = in.f64();
         if (!in.ok() || !std::isfinite(v) || v < 0.0 || v >= 100.0)
-            return fail(error_, QStringLiteral("bad page margin"));
+            return fail(m_error, QStringLiteral("bad page margin"));
         *out = v;
         return true;
     }
@@ -261,7 +261,7 @@ private:
     {
         ByteReader in(data);
         if (!data.isEmpty() && !readString(in, out))
-            return fail(error_, QStringLiteral("bad header or footer record"));
+            return fail(m_error, QStringLiteral("bad header or footer record"));
         if (data.isEmpty())
             out->clear();
         return true;
@@ -270,36 +270,36 @@ private:
     bool record(const Record &r)
     {
         ByteReader in(r.data);
-        PageSetup &page = sheet_->page;
+        PageSetup &page = m_sheet->page;
         if (isUnkeptContent(r.id))
-            return fail(error_, QStringLiteral("sheet \"%1\" holds formulas, notes or drawings, which are not supported")
-                                    .arg(sheet_->name));
+            return fail(m_error, QStringLiteral("sheet \"%1\" holds formulas, notes or drawings, which are not supported")
+                                    .arg(m_sheet->name));
         switch (r.id) {
         case kBof:
-            return fail(error_, QStringLiteral("embedded charts are not supported"));
+            return fail(m_error, QStringLiteral("embedded charts are not supported"));
         case kLabelSst: {
             const quint16 row = in.u16(), column = in.u16();
             in.u16();
             const quint32 index = in.u32();
-            if (!in.ok() || index >= strings_.size())
-                return fail(error_, QStringLiteral("bad shared string cell"));
-            return setCell(row, column, strings_[index]);
+            if (!in.ok() || index >= m_strings.size())
+                return fail(m_error, QStringLiteral("bad shared string cell"));
+            return setCell(row, column, m_strings[index]);
         }
         case kNumber: {
             const quint16 row = in.u16(), column = in.u16();
             in.u16();
             const double v = in.f64();
-            return in.ok() ? setCell(row, column, v) : fail(error_, QStringLiteral("bad number cell"));
+            return in.ok() ? setCell(row, column, v) : fail(m_error, QStringLiteral("bad number cell"));
         }
         case kRk: {
             const quint16 row = in.u16(), column = in.u16();
             in.u16();
             const quint32 rk = in.u32();
-            return in.ok() ? setCell(row, column, decodeRk(rk)) : fail(error_, QStringLiteral("bad RK cell"));
+            return in.ok() ? setCell(row, column, decodeRk(rk)) : fail(m_error, QStringLiteral("bad RK cell"));
         }
         case kMulRk: {
             if (r.data.size() < 6 || (r.data.size() - 6) % 6 != 0)
-                return fail(error_, QStringLiteral("bad MULRK record"));
+                return fail(m_error, QStringLiteral("bad MULRK record"));
             const quint16 row = in.u16(), first = in.u16();
             const qsizetype count = (r.data.size() - 6) / 6;
             for (qsizetype i = 0; i < count; ++i) {
@@ -308,7 +308,7 @@ private:
                     return false;
             }
             if (in.u16() != first + count - 1)
-                return fail(error_, QStringLiteral("bad MULRK record"));
+                return fail(m_error, QStringLiteral("bad MULRK record"));
             return true;
         }
         case kLabel: {
@@ -316,7 +316,7 @@ private:
             in.u16();
             QString text;
             if (!readString(in, &text))
-                return fail(error_, QStringLiteral("bad text cell"));
+                return fail(m_error, QStringLiteral("bad text cell"));
             return setCell(row, column, text);
         }
         case kHeader:
@@ -339,7 +339,7 @@ private:
             const double header = in.f64(), footer = in.f64();
             if (!in.ok() || !std::isfinite(header) || !std::isfinite(footer) || header < 0 || footer < 0
                 || header >= 100 || footer >= 100)
-                return fail(error_, QStringLiteral("bad page setup record"));
+                return fail(m_error, QStringLiteral("bad page setup record"));
             page.headerMargin = header;
             page.footerMargin = footer;
             if (!(flags & 0x0004)) { // paper, scale and orientation are set
@@ -353,15 +353,15 @@ private:
         case kDefColWidth: {
             const quint16 width = in.u16();
             if (in.ok() && width <= 255)
-                sheet_->defaultColumnWidth = width;
+                m_sheet->defaultColumnWidth = width;
             return true;
         }
         case kColInfo: {
             const quint16 first = in.u16(), last = in.u16(), width = in.u16();
             if (!in.ok())
-                return fail(error_, QStringLiteral("bad column record"));
+                return fail(m_error, QStringLiteral("bad column record"));
             if (first < kMaxColumns && first <= last)
-                sheet_->columns.push_back({first, std::min<quint16>(last, kMaxColumns - 1), width});
+                m_sheet->columns.push_back({first, std::min<quint16>(last, kMaxColumns - 1), width});
             return true;
         }
         default:
@@ -369,9 +369,9 @@ private:
         }
     }
 
-    Sheet *sheet_;
-    const std::vector<QString> &strings_;
-    QString *error_;
+    Sheet *m_sheet;
+    const std::vector<QString> &m_strings;
+    QString *m_error;
 };
 
 struct SheetEntry {

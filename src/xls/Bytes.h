@@ -65,48 +65,48 @@ inline double getF64(const char *p)
 // the first failed read ok() stays false and every further read yields zero.
 class ByteReader {
 public:
-    explicit ByteReader(QByteArrayView data) : data_(data) {}
+    explicit ByteReader(QByteArrayView data) : m_data(data) {}
 
-    bool ok() const { return ok_; }
-    qsizetype position() const { return pos_; }
-    qsizetype remaining() const { return data_.size() - pos_; }
+    bool ok() const { return m_ok; }
+    qsizetype position() const { return m_pos; }
+    qsizetype remaining() const { return m_data.size() - m_pos; }
 
     quint8 u8()
     {
         if (!need(1))
             return 0;
-        return quint8(data_[pos_++]);
+        return quint8(m_data[m_pos++]);
     }
     quint16 u16()
     {
         if (!need(2))
             return 0;
-        const quint16 v = getU16(data_.data() + pos_);
-        pos_ += 2;
+        const quint16 v = getU16(m_data.data() + m_pos);
+        m_pos += 2;
         return v;
     }
     quint32 u32()
     {
         if (!need(4))
             return 0;
-        const quint32 v = getU32(data_.data() + pos_);
-        pos_ += 4;
+        const quint32 v = getU32(m_data.data() + m_pos);
+        m_pos += 4;
         return v;
     }
     double f64()
     {
         if (!need(8))
             return 0.0;
-        const double v = getF64(data_.data() + pos_);
-        pos_ += 8;
+        const double v = getF64(m_data.data() + m_pos);
+        m_pos += 8;
         return v;
     }
     QByteArrayView bytes(qsizetype n)
     {
         if (n < 0 || !need(n))
             return {};
-        const QByteArrayView v = data_.sliced(pos_, n);
-        pos_ += n;
+        const QByteArrayView v = m_data.sliced(m_pos, n);
+        m_pos += n;
         return v;
     }
     void skip(qsizetype n) { bytes(n); }
@@ -116,7 +116,7 @@ public:
     QString chars(qsizetype count, bool highByte)
     {
         const QByteArrayView raw = bytes(highByte ? count * 2 : count);
-        if (!ok_)
+        if (!m_ok)
             return {};
         QString s(count, Qt::Uninitialized);
         QChar *dst = s.data();
@@ -128,16 +128,16 @@ public:
 private:
     bool need(qsizetype n)
     {
-        if (!ok_ || remaining() < n) {
-            ok_ = false;
+        if (!m_ok || remaining() < n) {
+            m_ok = false;
             return false;
         }
         return true;
     }
 
-    QByteArrayView data_;
-    qsizetype pos_ = 0;
-    bool ok_ = true;
+    QByteArrayView m_data;
+    qsizetype m_pos = 0;
+    bool m_ok = true;
 };
 
 } // namespace kelvar::xls

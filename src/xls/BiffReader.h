@@ -1,7 +1,7 @@
 // Reads the "Workbook" stream of an Excel 97 (BIFF8) file into a Book.
 #pragma once
 
-#include "xls/book.h"
+#include "xls/Book.h"
 
 #include <QByteArrayView>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "xls/biffwriter.h"
+#include "xls/BiffWriter.h"
 
-#include "xls/biffrecords.h"
-#include "xls/bytes.h"
+#include "xls/BiffRecords.h"
+#include "xls/Bytes.h"
 
 #include <QHash>
 #include <QSet>
@@ -78,15 +78,15 @@ bool validSheetName(const QString &name)
 // The stream under construction: records are appended in file order.
 class StreamBuilder {
 public:
-    qsizetype size() const { return out_.size(); }
-    QByteArray &bytes() { return out_; }
+    qsizetype size() const { return m_out.size(); }
+    QByteArray &bytes() { return m_out; }
 
     void record(quint16 id, const QByteArray &payload)
     {
         Q_ASSERT(payload.size() <= kMaxRecordData);
-        putU16(out_, id);
-        putU16(out_, quint16(payload.size()));
-        out_.append(payload);
+        putU16(m_out, id);
+        putU16(m_out, quint16(payload.size()));
+        m_out.append(payload);
     }
     void recordU16(quint16 id, quint16 value)
     {
@@ -102,7 +102,7 @@ public:
     }
 
 private:
-    QByteArray out_;
+    QByteArray m_out;
 };
 
 // Shared string table: every distinct cell text once, in first-use order.

@@ -1,6 +1,6 @@
-#include "xls/templatestore.h"
+#include "xls/TemplateStore.h"
 
-#include "xls/bytes.h"
+#include "xls/Bytes.h"
 
 #include <QSaveFile>
 #include <QSet>
@@ -43,15 +43,15 @@ QByteArray TemplateStore::encode(const std::vector<Template> &templates)
 
 bool TemplateStore::fail(const QString &message)
 {
-    templates_.clear();
-    error_ = message;
+    m_templates.clear();
+    m_error = message;
     return false;
 }
 
 bool TemplateStore::load(QByteArrayView image)
 {
-    templates_.clear();
-    error_.clear();
+    m_templates.clear();
+    m_error.clear();
     if (image.size() < 12 || image.first(4) != QByteArrayView(kMagic, 4))
         return fail(QStringLiteral("not a template store"));
     const QByteArrayView body = image.first(image.size() - 4);
@@ -73,7 +73,7 @@ bool TemplateStore::load(QByteArrayView image)
         if (seen.contains(name))
             return fail(QStringLiteral("template \"%1\" appears twice in the store").arg(name));
         seen.insert(name);
-        templates_.emplace_back(name, data.toByteArray());
+        m_templates.emplace_back(name, data.toByteArray());
     }
     if (in.remaining() != 0)
         return fail(QStringLiteral("template store has trailing bytes"));
@@ -83,7 +83,7 @@ bool TemplateStore::load(QByteArrayView image)
 QStringList TemplateStore::names() const
 {
     QStringList list;
-    for (const auto &t : templates_)
+    for (const auto &t : m_templates)
         list.append(t.first);
     return list;
 }
@@ -92,14 +92,14 @@ bool TemplateStore::contains(const QString &name) const { return names().contain
 
 bool TemplateStore::find(const QString &name, QByteArray *image)
 {
-    for (const auto &t : templates_) {
+    for (const auto &t : m_templates) {
         if (t.first == name) {
             *image = t.second;
-            error_.clear();
+            m_error.clear();
             return true;
         }
     }
-    error_ = QStringLiteral("no template \"%1\" in the store").arg(name);
+    m_error = QStringLiteral("no template \"%1\" in the store").arg(name);
     return false;
 }
 
@@ -110,11 +110,11 @@ bool TemplateStore::writeTemplate(const QString &name, const QString &path)
         return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        error_ = QStringLiteral("cannot create \"%1\": %2").arg(path, file.errorString());
+        m_error = QStringLiteral("cannot create \"%1\": %2").arg(path, file.errorString());
         return false;
     }
     if (file.write(image) != image.size() || !file.commit()) {
-        error_ = QStringLiteral("cannot write \"%1\": %2").arg(path, file.errorString());
+        m_error = QStringLiteral("cannot write \"%1\": %2").arg(path, file.errorString());
         file.cancelWriting();
         return false;
     }

@@ -5,10 +5,10 @@
 //
 // Usage: make_template_store <output.cpp>
 
-#include "xls/biffwriter.h"
-#include "xls/book.h"
-#include "xls/compoundfile.h"
-#include "xls/templatestore.h"
+#include "xls/BiffWriter.h"
+#include "xls/Book.h"
+#include "xls/CompoundFile.h"
+#include "xls/TemplateStore.h"
 
 #include <QSaveFile>
 

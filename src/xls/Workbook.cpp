@@ -1,8 +1,8 @@
-#include "xls/workbook.h"
+#include "xls/Workbook.h"
 
-#include "xls/biffreader.h"
-#include "xls/biffwriter.h"
-#include "xls/compoundfile.h"
+#include "xls/BiffReader.h"
+#include "xls/BiffWriter.h"
+#include "xls/CompoundFile.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -23,7 +23,7 @@ constexpr qint64 kMaxFileSize = qint64(1) << 30;
 
 bool Workbook::fail(const QString &message)
 {
-    error_ = message;
+    m_error = message;
     return false;
 }
 
@@ -38,7 +38,7 @@ bool Workbook::open(const QString &path)
     if (file.error() != QFileDevice::NoError)
         return fail(QStringLiteral("cannot read \"%1\": %2").arg(path, file.errorString()));
     if (!openData(data)) {
-        error_ = QStringLiteral("\"%1\": %2").arg(path, error_);
+        m_error = QStringLiteral("\"%1\": %2").arg(path, m_error);
         return false;
     }
     return true;
@@ -61,14 +61,14 @@ bool Workbook::openData(QByteArrayView file)
     Book book;
     if (!readWorkbookStream(stream, &book, &error))
         return fail(error);
-    book_ = std::move(book);
-    error_.clear();
+    m_book = std::move(book);
+    m_error.clear();
     return true;
 }
 
 bool Workbook::setCell(int row, int column, CellValue value)
 {
-    if (!book_)
+    if (!m_book)
         return fail(QStringLiteral("no workbook is open"));
     if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns)
         return fail(QStringLiteral("cell (%1, %2) is outside the worksheet").arg(row).arg(column));
@@ -76,8 +76,8 @@ bool Workbook::setCell(int row, int column, CellValue value)
         return fail(QStringLiteral("cell text longer than %1 characters").arg(kMaxCellTextLength));
     if (const double *number = std::get_if<double>(&value); number && !std::isfinite(*number))
         return fail(QStringLiteral("a cell cannot hold a number that is not finite"));
-    book_->sheets.front().cells[Sheet::cellKey(row - 1, column - 1)] = std::move(value);
-    error_.clear();
+    m_book->sheets.front().cells[Sheet::cellKey(row - 1, column - 1)] = std::move(value);
+    m_error.clear();
     return true;
 }
 
@@ -87,14 +87,14 @@ bool Workbook::setNumber(int row, int column, double value) { return setCell(row
 
 bool Workbook::toData(QByteArray *file)
 {
-    if (!book_)
+    if (!m_book)
         return fail(QStringLiteral("no workbook is open"));
     QByteArray stream;
     QString error;
-    if (!writeWorkbookStream(*book_, &stream, &error))
+    if (!writeWorkbookStream(*m_book, &stream, &error))
         return fail(error);
     *file = writeCompoundFile(kStreamName, stream);
-    error_.clear();
+    m_error.clear();
     return true;
 }
 
@@ -116,8 +116,8 @@ bool Workbook::save(const QString &path)
 
 void Workbook::close()
 {
-    book_.reset();
-    error_.clear();
+    m_book.reset();
+    m_error.clear();
 }
 
 } // namespace kelvar::xls
