@@ -209,6 +209,15 @@ void TFormMain::composeSchedule(const TabServices &services)
         if (!m_productionMode)
             PageControlMain->setCurrentWidget(TabSched);
     });
+    record->setContext([this] {
+        report::ReadContext context = report::thisWorkstation();
+        // A production bench names the operation it recorded for this meter.
+        if (m_production) {
+            if (const int operation = m_production->session().recordedOperation(m_info->state().MeterNumber))
+                context.operationNumber = QString::number(operation);
+        }
+        return context;
+    });
     connect(m_actions.ActionRecord, &QAction::triggered, record, &RecordAction::ActionRecordExecute);
 }
 

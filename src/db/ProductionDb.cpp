@@ -204,40 +204,44 @@ std::optional<QDateTime> ProductionDb::lastSetTime(quint32 number, int typeId)
     return value->toDateTime();   // NULL (never programmed) reads as an invalid time
 }
 
-bool ProductionDb::insertOperationRecord(int electroId, const Who &who, const OperationRecord &record)
+std::optional<int> ProductionDb::insertOperationRecord(int electroId, const Who &who, const OperationRecord &record)
 {
+    const auto failed = [this](const QString &error) {
+        fail(error);
+        return std::nullopt;
+    };
     if (!ensureOpen())
-        return false;
+        return std::nullopt;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.transaction())
-        return fail(db.lastError().text());
+        return failed(db.lastError().text());
 
     QSqlQuery operation(db);
     if (!operation.prepare(sql::Operation))
-        return fail(operation.lastError().text());
+        return failed(operation.lastError().text());
     operation.bindValue(QStringLiteral(":type_id"), OperationTypeId);
     operation.bindValue(QStringLiteral(":electro_id"), electroId);
     operation.bindValue(QStringLiteral(":plant_id"), who.plantId);
     operation.bindValue(QStringLiteral(":person_id"), who.personId);
     operation.bindValue(QStringLiteral(":success"), record.success);
     if (!run(operation))
-        return false;
+        return std::nullopt;
 
     const std::optional<int> operationId = newOperationId(operation, electroId, who.plantId);
     if (!operationId)
-        return false;
+        return std::nullopt;
 
     QSqlQuery ins(db);
     if (!ins.prepare(sql::Ins))
-        return fail(ins.lastError().text());
+        return failed(ins.lastError().text());
     ins.bindValue(QStringLiteral(":operation_id"), *operationId);
     for (const OperationRecord::Column &column : record.columns)
         ins.bindValue(QLatin1Char(':') + QLatin1String(column.name), column.value);
     if (!run(ins))
-        return false;
+        return std::nullopt;
     if (!db.commit())
-        return fail(db.lastError().text());
-    return true;
+        return failed(db.lastError().text());
+    return operationId;
 }
 
 std::optional<int> ProductionDb::newOperationId(QSqlQuery &insert, int electroId, int plantId)

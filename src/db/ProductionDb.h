@@ -59,8 +59,9 @@ public:
         int personId = 0;
     };
     // The operation row and its set_kelvar row in one transaction: both or
-    // neither. False (lastError() set) when anything failed; then nothing is kept.
-    bool insertOperationRecord(int electroId, const Who &who, const OperationRecord &record);
+    // neither. The number (operation_id) of the operation written; no value
+    // (lastError() set) when anything failed, and then nothing is kept.
+    std::optional<int> insertOperationRecord(int electroId, const Who &who, const OperationRecord &record);
 
 private:
     bool ensureOpen();

@@ -124,6 +124,7 @@ QDateTime ProductionSession::LastSetTime(quint32 number)
 
 ProductionSession::Record ProductionSession::record(quint32 number, const OperationRecord &row)
 {
+    m_lastRecord = {};
     // A workstation that could not be identified at start (server down then)
     // is identified now, so no row is ever written without plant and operator.
     if (!identified()) {
@@ -142,10 +143,12 @@ ProductionSession::Record ProductionSession::record(quint32 number, const Operat
         emit message(Icon::Error, WriteErrorTitle, NotDescribedText);
         return Record::NotDescribed;
     }
-    if (!m_db.insertOperationRecord(*electroId, {PlantId, PersonId}, row)) {
+    const std::optional<int> operationId = m_db.insertOperationRecord(*electroId, {PlantId, PersonId}, row);
+    if (!operationId) {
         emit message(Icon::Error, DbErrorTitle, WriteErrorText + m_db.lastError());
         return Record::Failed;
     }
+    m_lastRecord = {number, *operationId};
     return Record::Recorded;
 }
 

@@ -80,6 +80,15 @@ public:
     // The meter's state without settings, under the number field's value.
     Record ActionFixDbExecute(quint32 fieldNumber, const MeterSnapshot &meter);
 
+    // The number (operation_id) of the operation the session's last record
+    // wrote, when that record was of this meter number; 0 when it was another
+    // meter's, when it failed, or before the first record. The programming
+    // record shows it.
+    int recordedOperation(quint32 meterNumber) const
+    {
+        return meterNumber == m_lastRecord.meterNumber ? m_lastRecord.operationId : 0;
+    }
+
     int ComputerId = 0;
     int PersonId = 0;
     int PlantId = 0;
@@ -93,8 +102,14 @@ private:
     Check identify(QString *problem);
     Record record(quint32 number, const OperationRecord &row);
 
+    struct LastRecord {
+        quint32 meterNumber = 0;
+        int operationId = 0;
+    };
+
     ProductionDb &m_db;
     ClockSetter *m_clock = nullptr;
+    LastRecord m_lastRecord;
     QString m_computer;
     QString m_login;
 };

@@ -1,18 +1,21 @@
 // The window in production mode against the test database, the simulated
 // meter and the simulated scanner: the start-up check ends the program or
 // lets it run, the scanner fills the number field, "Зафиксировать в БД"
-// records under that number (green only when written), and the clock
-// deviation of a meter programmed earlier is shown.
+// records under that number (green only when written) and the programming
+// record names the operation written, and the clock deviation of a meter
+// programmed earlier is shown.
 
 #include "support/FormRig.h"
 #include "support/MeterStart.h"
 #include "app/ConnectionPanel.h"
 #include "app/ProductionBench.h"
 #include "app/TAboutBox.h"
+#include "app/tabs/RecordAction.h"
 #include "db/ClockSetter.h"
 #include "support/DbFixture.h"
 #include "metersim/MeterServer.h"
 #include "metersim/ScannerServer.h"
+#include "report/RecordDocument.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -174,6 +177,36 @@ private slots:
         QCOMPARE(bench.rig.messages.size(), 1);
         // The indicator hides and the meter is read afresh.
         QTRY_VERIFY_WITH_TIMEOUT(!bench.rig.find<QWidget>("Shape1")->isVisible(), 5000);
+    }
+
+    // The programming record made after "Зафиксировать в БД" names the
+    // operation written, on its data and on its page.
+    void recordNamesTheOperation()
+    {
+        Bench bench;
+        app::TFormMain &form = bench.start();
+        QTRY_COMPARE_WITH_TIMEOUT(bench.rig.find<QSpinBox>("SpinEdit_Number")->value(), 4711, WaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(form.actions().ActionFixDb->isEnabled(), WaitMs);
+        form.actions().ActionFixDb->trigger();
+        const auto rows = DbFixture::rows("SELECT operation_id FROM operation");
+        QCOMPARE(rows.size(), 1);
+        const QString id = rows[0]["operation_id"].toString();
+
+        QList<report::ProgrammingRecord> shown;
+        test::part<app::RecordAction>(form).setPreview([&](const report::ProgrammingRecord &r) { shown << r; });
+        QTRY_VERIFY_WITH_TIMEOUT(!bench.rig.find<QWidget>("Shape1")->isVisible(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(form.actions().ActionRecord->isEnabled(), WaitMs);
+        form.actions().ActionRecord->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 60000);
+        QCOMPARE(shown[0].context.operationNumber, id);
+
+        QTemporaryDir dir;
+        QVERIFY(report::writeRecordPdf(shown[0], dir.filePath("record.pdf")));
+        QProcess pdfText;
+        pdfText.start("pdftotext", {"-layout", dir.filePath("record.pdf"), "-"});
+        QVERIFY(pdfText.waitForFinished());
+        const QString text = QString::fromUtf8(pdfText.readAllStandardOutput());
+        QVERIFY2(text.contains(QRegularExpression(QStringLiteral("Номер операции +%1\n").arg(id))), qPrintable(text));
     }
 
     // A meter programmed two days ago whose clock runs 4 s fast: its deviation

@@ -292,10 +292,13 @@ private slots:
             return;
         }
         QCOMPARE(result, Session::Record::Recorded);
-        const auto rows = DbFixture::rows("SELECT e.number FROM operation JOIN electrometer e USING (electro_id) "
-                                          "JOIN set_kelvar USING (operation_id)");
+        const auto rows = DbFixture::rows("SELECT e.number, operation_id FROM operation JOIN electrometer e "
+                                          "USING (electro_id) JOIN set_kelvar USING (operation_id)");
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0]["number"].toInt(), recordedNumber);
+        // The session names the operation it wrote, for that meter only.
+        QCOMPARE(rig.session.recordedOperation(quint32(recordedNumber)), rows[0]["operation_id"].toInt());
+        QCOMPARE(rig.session.recordedOperation(quint32(recordedNumber) + 1), 0);
     }
 
     // The set_kelvar insert fails: neither row stays, the message names the
