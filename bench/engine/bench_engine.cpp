@@ -22,7 +22,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QTextStream>
 #include <QTimer>
@@ -271,20 +270,19 @@ int main(int argc, char **argv)
     parser.addHelpOption();
     parser.addOption({"count", "Requests per run (1..256).", "N", "256"});
     parser.addOption({"turnaround", "The meter's pause before each reply, ms.", "MS", "0"});
-    parser.addOption({"pause", "Request pause to measure (repeatable; default 50 and 0).", "MS"});
-    parser.addOption({"repeat", "Runs of each configuration (best and median are printed).", "N", "1"});
+    bench::addPauseOption(parser);
+    bench::addRepeatOption(parser);
     parser.process(app);
     const int count = qBound(2, parser.value("count").toInt(), 256);
     const int turnaround = qMax(0, parser.value("turnaround").toInt());
-    const QList<int> pauses = bench::requestPauses(parser.values("pause"));
+    const QList<int> pauses = bench::requestPauses(parser);
 
-    const int repeat = qBound(1, parser.value("repeat").toInt(), 20);
+    const int repeat = bench::repeatCount(parser);
 
     QTextStream out(stdout);
     out << "Settings journal, " << count << " requests, meter turnaround " << turnaround << " ms, "
         << sim::BitsPerCharacter << " bits per character, " << repeat << " run(s) each\n";
-    out << "Started " << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average "
-        << bench::loadAverage() << "\n";
+    out << bench::startedLine() << "\n";
     out << "Engine: CPU time of its receive and send handlers per exchange; wall: the same handlers by the clock\n";
     out << "L: the wire-time limit plus one silent interval (3.5 characters, 1.75 ms above 19200 baud) per request\n";
     out << "Medians per exchange in us: silent (the interval), gap (reply complete to the next request on the line),\n"
@@ -332,12 +330,11 @@ int main(int argc, char **argv)
                        .arg(f.echoOverUs, 6)
                        .arg(f.replyOverUs, 6)
                        .arg(f.simLateUs, 8, 'f', 0)
-                       .arg(bench::loadAverage().section(QLatin1Char(' '), 0, 0), 5);
+                       .arg(bench::loadNow(), 5);
             out.flush();
         }
     }
-    out << "Ratio to L over " << repeat << " run(s), best / median; finished "
-        << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average " << bench::loadAverage() << "\n";
+    out << bench::ratiosLine(repeat) << "\n";
     for (const Row &row : std::as_const(rows)) {
         out << QStringLiteral("%1 %2 pause %3: %4\n")
                    .arg(protocolName(row.protocol), -8)

@@ -25,7 +25,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QTextStream>
 #include <QTimer>
@@ -150,19 +149,18 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addOption({"turnaround", "The meter's pause before each reply, ms.", "MS", "0"});
-    parser.addOption({"pause", "Request pause to measure (repeatable; default 50 and 0).", "MS"});
-    parser.addOption({"repeat", "Runs of each configuration (best and median are printed).", "N", "1"});
+    bench::addPauseOption(parser);
+    bench::addRepeatOption(parser);
     parser.process(app);
     const int turnaround = qMax(0, parser.value("turnaround").toInt());
-    const QList<int> pauses = bench::requestPauses(parser.values("pause"));
-    const int repeat = qBound(1, parser.value("repeat").toInt(), 20);
+    const QList<int> pauses = bench::requestPauses(parser);
+    const int repeat = bench::repeatCount(parser);
 
     QTextStream out(stdout);
     out << "Schedule exchange, meter turnaround " << turnaround << " ms, " << sim::BitsPerCharacter
         << " bits per character, " << repeat << " run(s) each; tick floor: one 50 ms send tick per request\n";
     out << "L: the wire-time limit plus one silent interval (3.5 characters, 1.75 ms above 19200 baud) per request\n";
-    out << "Started " << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average "
-        << bench::loadAverage() << "\n";
+    out << bench::startedLine() << "\n";
     out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11\n")
                .arg("batch", -6).arg("protocol", -8).arg("baud", 6).arg("pause", 5).arg("requests", 9)
                .arg("total ms", 9).arg("wire ms", 8).arg("L ms", 8).arg("x L", 6).arg("tick floor", 11)
@@ -202,13 +200,12 @@ int main(int argc, char **argv)
                        .arg(limitUs / 1000.0, 8, 'f', 1)
                        .arg(ratio, 6, 'f', 2)
                        .arg(f.requests * link::ExchangeEngine::CommandInterval, 11)
-                       .arg(bench::loadAverage().section(QLatin1Char(' '), 0, 0), 5)
+                       .arg(bench::loadNow(), 5)
                        .arg(f.ok ? "" : "  (failed)");
             out.flush();
         }
     }
-    out << "Ratio to L over " << repeat << " run(s), best / median; finished "
-        << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average " << bench::loadAverage() << "\n";
+    out << bench::ratiosLine(repeat) << "\n";
     for (const Row &row : std::as_const(rows))
         out << name(row) << ": " << bench::bestAndMedian(row.ratios) << '\n';
     return 0;

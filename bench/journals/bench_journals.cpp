@@ -23,7 +23,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QTextStream>
 #include <QTimer>
@@ -143,19 +142,18 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addOption({"entries", "settings-journal entries in the meter (at most 256)", "N", "256"});
-    parser.addOption({"pause", "Request pause to measure (repeatable; default 50 and 0).", "MS"});
-    parser.addOption({"repeat", "Runs of each configuration (best and median are printed).", "N", "1"});
+    bench::addPauseOption(parser);
+    bench::addRepeatOption(parser);
     parser.process(app);
     const int entries = std::clamp(parser.value("entries").toInt(), 0, 256);
-    const QList<int> pauses = bench::requestPauses(parser.values("pause"));
-    const int repeat = qBound(1, parser.value("repeat").toInt(), 20);
+    const QList<int> pauses = bench::requestPauses(parser);
+    const int repeat = bench::repeatCount(parser);
     const qint64 silentMs256 = 256 * link::silentIntervalUs(38400, sim::BitsPerCharacter) / 1000;
 
     QTextStream out(stdout);
     out << "Settings journal, 256 requests, " << entries << " entries, 38400 baud, wire-time emulation, " << repeat
         << " run(s) each\n";
-    out << "Started " << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average "
-        << bench::loadAverage() << "\n";
+    out << bench::startedLine() << "\n";
     QMap<QString, QList<double>> ratios;
     for (int round = 0; round < repeat; ++round) {
         for (int pause : pauses) {
@@ -169,7 +167,7 @@ int main(int argc, char **argv)
                 out << name << ": " << (f.ok ? "complete" : "FAILED") << ", " << f.rows << " rows; total "
                     << f.totalMs << " ms, wire-time limit " << f.wireMs << " ms, L " << limitMs << " ms, "
                     << QString::number(double(f.totalMs) / limitMs, 'f', 2) << " x L, load "
-                    << bench::loadAverage().section(QLatin1Char(' '), 0, 0) << "\n"
+                    << bench::loadNow() << "\n"
                     << "  interface thread per response (decode + insert + list + chart): median "
                     << QString::number(medianUs(f.costNs), 'f', 1) << " us, worst "
                     << QString::number(worstUs(f.costNs), 'f', 1) << " us; last 32 responses: median "
@@ -179,8 +177,7 @@ int main(int argc, char **argv)
             }
         }
     }
-    out << "Ratio to L over " << repeat << " run(s), best / median; finished "
-        << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average " << bench::loadAverage() << "\n";
+    out << bench::ratiosLine(repeat) << "\n";
     for (auto it = ratios.cbegin(); it != ratios.cend(); ++it)
         out << it.key() << ": " << bench::bestAndMedian(it.value()) << '\n';
     return 0;

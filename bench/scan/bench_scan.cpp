@@ -17,10 +17,10 @@
 #include "meter/MeterScan.h"
 #include "metersim/MeterServer.h"
 #include "support/ForwardingChannel.h"
+#include "support/MeterStart.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTextStream>
@@ -77,24 +77,14 @@ struct Run {
 Run scanOnce(Protocol protocol, int baudIndex)
 {
     sim::MeterServer server;
-    for (int i = 0; i < Addresses.size(); ++i) {
-        sim::MeterState s = server.state();
-        s.address = quint8(Addresses[i]);
-        s.serialNumber = 100000u + quint32(Addresses[i]);
+    const bool started = test::startBus(server, Addresses, [&](sim::MeterState &s, sim::Faults &f) {
         s.protocol = protocol;
         s.baudIndex = baudIndex;
         s.parity = 0;
-        if (i == 0)
-            server.setState(s);
-        else
-            server.addMeter(s);
-        sim::Faults f;
         f.wireBaud = -1;
-        server.setFaults(f, i);
-    }
-    QString error;
-    if (!server.start(&error))
-        qFatal("%s", qPrintable(error));
+    });
+    if (!started)
+        qFatal("no simulated line");
 
     link::QSerialPortChannel port;
     CountingChannel channel(port);
@@ -132,14 +122,13 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOption({"repeat", "Runs of each configuration (best and median are printed).", "N", "1"});
+    bench::addRepeatOption(parser);
     parser.process(app);
-    const int repeat = qBound(1, parser.value("repeat").toInt(), 20);
+    const int repeat = bench::repeatCount(parser);
 
     QTextStream out(stdout);
     out << "Scan of 256 addresses, meters at 0, 17, 200, 255, wire time on, " << repeat << " run(s) each\n";
-    out << "Started " << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average "
-        << bench::loadAverage() << "\n";
+    out << bench::startedLine() << "\n";
     out << "floor: wire time of every byte on the line plus one silent interval per exchange opened\n";
     out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8\n")
                .arg("protocol", -8).arg("baud", 6).arg("time s", 14).arg("floor s", 8).arg("x floor", 14)
@@ -170,7 +159,7 @@ int main(int argc, char **argv)
                        .arg(bench::bestAndMedian(ratios, 1), 14)
                        .arg(limit, 8, 'f', 0)
                        .arg(exact ? QString::number(found) : QStringLiteral("%1!").arg(found), 6)
-                       .arg(bench::loadAverage().section(QLatin1Char(' '), 0, 0), 5);
+                       .arg(bench::loadNow(), 5);
             out.flush();
         }
     }

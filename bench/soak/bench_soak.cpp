@@ -26,7 +26,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTextStream>
@@ -312,8 +311,7 @@ int main(int argc, char **argv)
     const quint32 seed = parser.value("seed").toUInt();
 
     QTextStream out(stdout);
-    out << "Started " << QDateTime::currentDateTimeUtc().toString(Qt::ISODate) << ", load average "
-        << bench::loadAverage() << ", seed " << seed << "\n";
+    out << bench::startedLine() << ", seed " << seed << "\n";
     bool sound = true;
     for (Protocol protocol : {Protocol::Rs485, Protocol::Modbus}) {
         QElapsedTimer clock;

@@ -31,26 +31,17 @@ struct Line {
     // The window connected at `address`, 38400 baud, polling.
     app::TFormMain &start(link::Protocol protocol, int address)
     {
-        for (int i = 0; i < Addresses.size(); ++i) {
-            sim::MeterState s = server.state();
-            s.address = quint8(Addresses[i]);
-            s.serialNumber = 100000u + quint32(Addresses[i]);
+        const bool started = test::startBus(server, Addresses, [protocol](sim::MeterState &s, sim::Faults &f) {
             s.protocol = protocol;
             s.baudIndex = 3;
             s.parity = protocol == link::Protocol::Modbus ? 1 : 0;
-            if (i == 0)
-                server.setState(s);
-            else
-                server.addMeter(s);
-            sim::Faults f;
             f.wireBaud = -1;
-            if (Addresses[i] == 17) { // its first reply garbled on the line
+            if (s.address == 17) { // its first reply garbled on the line
                 f.corruptCrc = true;
                 f.shots = 1;
             }
-            server.setFaults(f, i);
-        }
-        if (!test::startMeter(server))
+        });
+        if (!started)
             qFatal("no simulated meter");
         return rig.openOnMeter(server, [address](QSettings &store) { store.setValue("Address", address); });
     }
