@@ -1,13 +1,10 @@
 #include "Commands.h"
 
-#include "simulation/SimulatedMeter.h"
+#include "cli/CommandTable.h"
 #include "cli/MeterJobs.h"
 #include "cli/MultiPort.h"
-#include "cli/Password.h"
 #include "cli/Progress.h"
 #include "cli/ScanCommand.h"
-#include "cli/Session.h"
-#include "export/GridExport.h"
 #include "journals/Journal.h"
 #include "link/Catalogue.h"
 #include "link/EngineLine.h"
@@ -18,271 +15,16 @@
 #include "schedule/EditorImage.h"
 #include "schedule/ScheduleModel.h"
 #include "schedule/ScheduleTables.h"
-#include "simulation/SimulatedMeter.h"
-#include "KelvarVersion.h"
 
-#include <QCommandLineParser>
 #include <QFile>
-#include <QTemporaryDir>
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QTextStream>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
 namespace kelvar::cli {
 
 namespace {
-
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-QTextStream &err()
-{
-    static QTextStream stream(stderr);
-    return stream;
-}
-
-const QStringList &protocolNames()
-{
-    static const QStringList names{QStringLiteral("rs485"), QStringLiteral("modbus")};
-    return names;
-}
-
-const QStringList &parityNames()
-{
-    static const QStringList names{QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd")};
-    return names;
-}
-
-// --- Options -------------------------------------------------------------------
-
-struct Options {
-    QCommandLineOption port{QStringLiteral("port"),
-                            QStringLiteral("The meter's serial port (COM3, ttyUSB0, /dev/pts/4); repeated: several "
-                                           "meters at once."),
-                            QStringLiteral("NAME")};
-    QCommandLineOption ports{QStringLiteral("ports"),
-                             QStringLiteral("A file listing the meters' ports, one per line, each optionally "
-                                            "followed by the meter's address: all of them at once."),
-                             QStringLiteral("FILE")};
-    QCommandLineOption production{QStringLiteral("production"),
-                                  QStringLiteral("Record each completed write in the production database as the "
-                                                 "window's production mode does (identifies workstation, operator "
-                                                 "and plant first).")};
-    QCommandLineOption keepClock{QStringLiteral("keep-clock"),
-                                 QStringLiteral("With --production: leave the workstation clock as it is instead of "
-                                                "setting it from the database server.")};
-    QCommandLineOption protocol{QStringLiteral("protocol"), QStringLiteral("Protocol type: rs485 (default) or modbus."),
-                                QStringLiteral("TYPE"), QStringLiteral("rs485")};
-    QCommandLineOption parity{QStringLiteral("parity"), QStringLiteral("MODBUS parity: none (default), even or odd."),
-                              QStringLiteral("PARITY"), QStringLiteral("none")};
-    QCommandLineOption baud{QStringLiteral("baud"), QStringLiteral("Baud rate: 4800 (default), 9600, 19200 or 38400."),
-                            QStringLiteral("RATE"), QStringLiteral("4800")};
-    QCommandLineOption address{QStringLiteral("address"), QStringLiteral("The meter's address, 0..255 (default 0)."),
-                               QStringLiteral("N"), QStringLiteral("0")};
-    QCommandLineOption timeout{QStringLiteral("timeout"),
-                               QStringLiteral("Response time-out in milliseconds, 200..30000 (default 500)."),
-                               QStringLiteral("MS"), QStringLiteral("500")};
-    QCommandLineOption pause{QStringLiteral("pause"),
-                             QStringLiteral("The pause between requests in milliseconds, %1..%2 (default %3).")
-                                 .arg(link::MinRequestPause)
-                                 .arg(link::MaxRequestPause)
-                                 .arg(link::DefaultRequestPause),
-                             QStringLiteral("MS"), QString::number(link::DefaultRequestPause)};
-    QCommandLineOption password{QStringLiteral("password"),
-                                QStringLiteral("The meter's access password for writes (default %1). Every user of "
-                                               "the machine can read it in the process list: prefer "
-                                               "--password-file or the environment variable %2. A write given "
-                                               "none of them asks on the terminal.")
-                                    .arg(meter::defaultPasswordText(), QLatin1String(PasswordVariable)),
-                                QStringLiteral("N"), meter::defaultPasswordText()};
-    QCommandLineOption passwordFile{QStringLiteral("password-file"),
-                                    QStringLiteral("Read the access password from the first line of FILE."),
-                                    QStringLiteral("FILE")};
-    QCommandLineOption simulate{QStringLiteral("simulate"),
-                                QStringLiteral("Talk to the built-in simulated meter instead of a serial port "
-                                               "(where the program carries one).")};
-    QCommandLineOption simulateMeters{QStringLiteral("simulate-meters"),
-                                      QStringLiteral("As --simulate, with one simulated meter at each of these "
-                                                     "addresses on one line (e.g. 0,17,200,255)."),
-                                      QStringLiteral("LIST")};
-    QCommandLineOption trace{QStringLiteral("trace"),
-                             QStringLiteral("Write the protocol view (every byte sent and received) to standard "
-                                            "error. It shows the access password as sent: only here, where "
-                                            "it is asked for.")};
-    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("Print typed values as JSON.")};
-    QCommandLineOption templateFile{QStringLiteral("template"), QStringLiteral("The settings template (INI)."),
-                                    QStringLiteral("FILE")};
-    QCommandLineOption from{QStringLiteral("from"), QStringLiteral("The first address to try, 0..255 (default 0)."),
-                            QStringLiteral("N"), QStringLiteral("0")};
-    QCommandLineOption to{QStringLiteral("to"), QStringLiteral("The last address to try, 0..255 (default 255)."),
-                          QStringLiteral("N"), QStringLiteral("255")};
-    QCommandLineOption wait{QStringLiteral("wait"),
-                            QStringLiteral("How long each address may take to begin its answer, in milliseconds, "
-                                           "1..1000 (default: derived from the baud rate and character format)."),
-                            QStringLiteral("MS")};
-    QCommandLineOption year{QStringLiteral("year"), QStringLiteral("Yearly and daily journals: the year (default this year)."),
-                            QStringLiteral("Y")};
-    QCommandLineOption month{QStringLiteral("month"), QStringLiteral("Daily journal: the month, 1..12 (default this month)."),
-                             QStringLiteral("M")};
-    QCommandLineOption date{QStringLiteral("date"), QStringLiteral("Load profile: the day (default today)."),
-                            QStringLiteral("YYYY-MM-DD")};
-    QCommandLineOption outFile{QStringLiteral("out"),
-                               QStringLiteral("The file to write: .xls, .xlsx or .csv by its extension; - for CSV "
-                                              "on standard output."),
-                               QStringLiteral("FILE")};
-    QCommandLineOption scheduleOut{QStringLiteral("out"), QStringLiteral("The schedule file (.tsc) to write."),
-                                   QStringLiteral("FILE")};
-    QCommandLineOption reportOut{QStringLiteral("out"),
-                                 QStringLiteral("The short report (text, Windows-1251) to write."),
-                                 QStringLiteral("FILE")};
-    QCommandLineOption recordOut{QStringLiteral("out"), QStringLiteral("The PDF file to write."),
-                                 QStringLiteral("FILE.pdf")};
-    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
-
-    QList<QCommandLineOption> link() const
-    {
-        return {port,     ports,        protocol, parity,         baud, address, timeout,
-                pause,    password,     passwordFile, simulate, simulateMeters, trace};
-    }
-};
-
-struct Command {
-    QString name;
-    QString synopsis;
-    QString description;
-    QList<QCommandLineOption> options;  // besides the link options
-    int words;                          // the words after the command's name
-    int (*run)(const QCommandLineParser &, const Options &, const LinkOptions &);
-};
-
-// A bad argument: the message on standard error, exit code 3.
-struct UsageError {
-    QString message;
-};
-
-int integerOption(const QCommandLineParser &p, const QCommandLineOption &o, int min, int max)
-{
-    bool ok = false;
-    const int value = p.value(o).toInt(&ok);
-    if (!ok || value < min || value > max)
-        throw UsageError{QStringLiteral("--%1: \"%2\" is not a whole number from %3 to %4")
-                             .arg(o.names().constLast(), p.value(o))
-                             .arg(min)
-                             .arg(max)};
-    return value;
-}
-
-int choiceOption(const QCommandLineParser &p, const QCommandLineOption &o, const QStringList &choices)
-{
-    const int index = choices.indexOf(p.value(o).toLower());
-    if (index < 0)
-        throw UsageError{QStringLiteral("--%1: \"%2\" is not one of %3")
-                             .arg(o.names().constLast(), p.value(o), choices.join(QStringLiteral(", ")))};
-    return index;
-}
-
-LinkOptions linkOptions(const QCommandLineParser &p, const Options &o)
-{
-    LinkOptions link;
-    for (const QString &name : p.values(o.port))
-        link.ports << PortTarget{name, std::nullopt};
-    if (p.isSet(o.ports)) {
-        QFile file(p.value(o.ports));
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-            throw UsageError{QStringLiteral("--ports: %1: %2").arg(file.fileName(), file.errorString())};
-        QString error;
-        const auto listed = parsePortsList(QString::fromUtf8(file.readAll()), &error);
-        if (!listed)
-            throw UsageError{QStringLiteral("--ports: %1: %2").arg(file.fileName(), error)};
-        link.ports << *listed;
-    }
-    for (int i = 0; i < link.ports.size(); ++i) {
-        for (int j = 0; j < i; ++j) {
-            if (link.ports.at(j).port == link.ports.at(i).port)
-                throw UsageError{QStringLiteral("the port %1 is given twice").arg(link.ports.at(i).port)};
-        }
-    }
-    link.port = link.ports.isEmpty() ? QString() : link.ports.first().port;
-    // One port alone is the single meter of the plain commands.
-    if (link.ports.size() == 1 && !p.isSet(o.ports))
-        link.ports.clear();
-    const bool simulate = p.isSet(o.simulate) || p.isSet(o.simulateMeters);
-    if (link.port.isEmpty() && !simulate)
-        throw UsageError{QStringLiteral("--port is needed: the meter's serial port (or --simulate)")};
-    if (!link.port.isEmpty() && simulate)
-        throw UsageError{QStringLiteral("--port and --simulate exclude each other")};
-    if (!link.ports.isEmpty() && p.isSet(o.trace))
-        throw UsageError{QStringLiteral("--trace follows one port only")};
-    link.protocol = choiceOption(p, o.protocol, protocolNames()) == 1 ? link::Protocol::Modbus : link::Protocol::Rs485;
-    link.parityIndex = choiceOption(p, o.parity, parityNames());
-    link.baudIndex = choiceOption(p, o.baud, meter::baudTexts());
-    link.address = integerOption(p, o.address, 0, 255);
-    link.timeout = integerOption(p, o.timeout, 200, 30000);
-    link.pause = integerOption(p, o.pause, link::MinRequestPause, link::MaxRequestPause);
-    link.password = p.value(o.password);
-    if (p.isSet(o.password) && p.isSet(o.passwordFile))
-        throw UsageError{QStringLiteral("--password and --password-file exclude each other")};
-    return link;
-}
-
-void warnReadable(const QString &path, const QString &what)
-{
-    if (readableByOthers(path))
-        err() << QStringLiteral("warning: %1 holds %2 and other users of this machine can read it "
-                                "(chmod 600 \"%1\")")
-                     .arg(path, what)
-              << Qt::endl;
-}
-
-// Whether the command writes to the meter (and so sends the access password).
-bool writesToMeter(const QCommandLineParser &p)
-{
-    const QStringList words = p.positionalArguments();
-    return words.value(0) == QStringLiteral("write")
-        || (words.value(0) == QStringLiteral("schedule") && words.value(1) == QStringLiteral("write"));
-}
-
-// The access password from the first source given: --password, --password-file,
-// the environment; else a write on a terminal asks for it; else the default.
-QString accessPassword(const QCommandLineParser &p, const Options &o)
-{
-    if (p.isSet(o.password))
-        return p.value(o.password);
-    if (p.isSet(o.passwordFile)) {
-        const QString path = p.value(o.passwordFile);
-        QString error;
-        const std::optional<QString> fromFile = readPasswordFile(path, &error);
-        if (!fromFile)
-            throw UsageError{error};
-        warnReadable(path, QStringLiteral("the access password"));
-        return *fromFile;
-    }
-    if (qEnvironmentVariableIsSet(PasswordVariable))
-        return qEnvironmentVariable(PasswordVariable);
-    if (writesToMeter(p)) {
-        const std::optional<QString> typed = askOnTerminal(
-            QStringLiteral("Access password (Enter: %1): ").arg(meter::defaultPasswordText()));
-        if (typed && !typed->isEmpty())
-            return *typed;
-    }
-    return meter::defaultPasswordText();
-}
-
-meter::SettingsTemplate templateOption(const QCommandLineParser &p, const Options &o)
-{
-    if (!p.isSet(o.templateFile))
-        throw UsageError{QStringLiteral("--template FILE is needed")};
-    QString error;
-    const auto tpl = meter::loadTemplate(p.value(o.templateFile), &error);
-    if (!tpl)
-        throw UsageError{error};
-    return *tpl;
-}
 
 // A session set up for the command line: progress on a terminal, the trace on request.
 struct Run {
@@ -643,6 +385,9 @@ int scheduleCommand(const QCommandLineParser &p, const Options &o, const LinkOpt
     throw UsageError{QStringLiteral("schedule read --out FILE.tsc, or schedule write FILE.tsc")};
 }
 
+
+} // namespace
+
 const QList<Command> &commands(const Options &o)
 {
     static const QList<Command> list{
@@ -697,50 +442,6 @@ const QList<Command> &commands(const Options &o)
     return list;
 }
 
-QString exitCodesText()
-{
-    return QStringLiteral("Exit codes: 0 done; 1 the meter said no or its values differ from the template "
-                          "(with --production also: not recorded, or the workstation is not described); "
-                          "2 the port cannot be opened or the meter does not answer; 3 bad arguments or files. "
-                          "Several meters: the highest code of any.\n");
-}
-
-QString generalHelp(const Options &o)
-{
-    QString text = QStringLiteral("Usage: kelvar517-cli COMMAND --port NAME [link options] [command options]\n\n"
-                                  "Reads and programs a Kelvar 517 meter from the command line.\n\nCommands:\n");
-    for (const Command &c : commands(o))
-        text += QStringLiteral("  %1\n").arg(c.synopsis);
-    text += QStringLiteral("\nWith several --port options (or --ports FILE) info, write, compare, journal and "
-                           "schedule write work on all those meters at once and end with a table (or with "
-                           "--json an array) of each meter's result.\n");
-    text += QStringLiteral("\n'kelvar517-cli COMMAND --help' describes a command and its options;\n"
-                           "'kelvar517-cli --version' prints the version.\n\n");
-    return text + exitCodesText();
-}
-
-// The first argument that is neither an option nor an option's value.
-QString findCommand(const QStringList &args, const Options &o)
-{
-    QStringList valued;
-    for (const QCommandLineOption &option :
-         o.link() + QList<QCommandLineOption>{o.templateFile, o.from, o.to, o.wait, o.year, o.month, o.date, o.outFile}) {
-        if (!option.valueName().isEmpty())
-            valued << option.names();
-    }
-    for (int i = 1; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        if (!a.startsWith(QLatin1Char('-')))
-            return a;
-        QString name = a.mid(a.startsWith(QStringLiteral("--")) ? 2 : 1);
-        if (!name.contains(QLatin1Char('=')) && valued.contains(name))
-            ++i;
-    }
-    return {};
-}
-
-} // namespace
-
 QString infoText(const meter::MeterInfo &info)
 {
     QString text;
@@ -792,113 +493,6 @@ QString comparisonText(const QList<meter::ComparisonRow> &rows)
         text += QLatin1Char('\n');
     }
     return text;
-}
-
-namespace {
-
-// The arguments taken apart: the command named (none: unknown or missing),
-// its parser, help asked for, the link options.
-struct Parsed {
-    QString name;
-    const Command *command = nullptr;
-    QCommandLineParser parser;
-    bool help = false;
-    LinkOptions link;
-};
-
-// Fills `parsed` from the arguments; a bad argument of a known command throws UsageError.
-void parse(const QStringList &arguments, const Options &o, Parsed &parsed)
-{
-    parsed.name = findCommand(arguments, o);
-    for (const Command &c : commands(o)) {
-        if (c.name == parsed.name)
-            parsed.command = &c;
-    }
-    parsed.help = arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"));
-    if (!parsed.command)
-        return;
-    const Command &command = *parsed.command;
-    QCommandLineParser &parser = parsed.parser;
-    parser.setApplicationDescription(command.description);
-    parser.addOption(o.help);
-    parser.addOptions(o.link());
-    parser.addOptions(command.options);
-    // The usage line ends with the command's synopsis.
-    parser.addPositionalArgument(command.name, command.description, command.synopsis);
-    if (!parser.parse(arguments))
-        throw UsageError{parser.errorText()};
-    parsed.help = parser.isSet(o.help);
-    if (parsed.help)
-        return;
-    if (parser.positionalArguments().size() > 1 + command.words)
-        throw UsageError{QStringLiteral("unexpected argument \"%1\"")
-                             .arg(parser.positionalArguments().value(1 + command.words))};
-    parsed.link = linkOptions(parser, o);
-}
-
-} // namespace
-
-ParsedArguments parseArguments(const QStringList &arguments)
-{
-    const Options o;
-    Parsed parsed;
-    ParsedArguments result;
-    try {
-        parse(arguments, o, parsed);
-    } catch (const UsageError &e) {
-        result.usageError = e.message;
-    }
-    result.command = parsed.command ? parsed.name : QString();
-    result.help = parsed.help;
-    result.link = parsed.link;
-    if (!parsed.command && result.usageError.isEmpty() && !(parsed.help && parsed.name.isEmpty()))
-        result.usageError = parsed.name.isEmpty() ? QStringLiteral("no command") : QStringLiteral("unknown command");
-    return result;
-}
-
-int run(const QStringList &arguments)
-{
-    const Options o;
-    Parsed parsed;
-    try {
-        parse(arguments, o, parsed);
-        if (!parsed.command && parsed.name.isEmpty() && arguments.contains(QStringLiteral("--version"))) {
-            out() << QStringLiteral("kelvar517-cli %1\n").arg(QLatin1String(ProgramVersion));
-            return ExitOk;
-        }
-        if (!parsed.command) {
-            const bool general = parsed.help && parsed.name.isEmpty();
-            if (!parsed.name.isEmpty())
-                err() << QStringLiteral("unknown command \"%1\"\n\n").arg(parsed.name);
-            (general ? out() : err()) << generalHelp(o);
-            return general ? ExitOk : ExitUsage;
-        }
-        if (parsed.help) {
-            out() << parsed.parser.helpText() << QLatin1Char('\n') << exitCodesText();
-            return ExitOk;
-        }
-        LinkOptions link = parsed.link;
-        link.password = accessPassword(parsed.parser, o);
-        std::unique_ptr<simulation::SimulatedMeter> simulated;
-        if (parsed.parser.isSet(o.simulate) || parsed.parser.isSet(o.simulateMeters)) {
-            QString error;
-            QList<int> addresses;
-            if (parsed.parser.isSet(o.simulateMeters)) {
-                addresses = simulation::parseMeterAddresses(parsed.parser.value(o.simulateMeters), &error);
-                if (addresses.isEmpty())
-                    throw UsageError{QStringLiteral("--simulate-meters: %1").arg(error)};
-            }
-            simulated = simulation::startSimulatedMeter(&error, addresses);
-            if (!simulated)
-                throw UsageError{QStringLiteral("--simulate: not available: %1").arg(error)};
-            link.port = simulated->devicePath();
-            link.simulated = simulated.get();
-        }
-        return parsed.command->run(parsed.parser, o, link);
-    } catch (const UsageError &e) {
-        err() << e.message << QStringLiteral("\n'kelvar517-cli %1 --help' lists the options.\n").arg(parsed.name);
-        return ExitUsage;
-    }
 }
 
 } // namespace kelvar::cli
