@@ -121,7 +121,7 @@ Figures run(link::Protocol protocol, int entries, int pause)
     engine.ActionConnectExecute();
     QTimer::singleShot(120000, &loop, &QEventLoop::quit);
     loop.exec();
-    f.rows = tab.list(JournalKind::Settings)->topLevelItemCount();
+    f.rows = page.findChild<QTreeWidget *>(QStringLiteral("ListSetting"))->topLevelItemCount();
     engine.ActionDisconnectExecute();
     meter.stop();
 

@@ -6,7 +6,6 @@
 
 #include "../schedule/Schedules.h"
 #include "app/TFormMain.h"
-#include "app/schedule/ScheduleTab.h"
 #include "app/schedule/TFrameShedule.h"
 #include "app/schedule/YearGrid.h"
 #include "schedule/ScheduleModel.h"
@@ -36,6 +35,7 @@ constexpr int Repeats = 30;
 struct Rig {
     ScheduleModel model;
     app::TFrameShedule frame{model};
+    app::YearGrid *grid = frame.findChild<app::YearGrid *>(QStringLiteral("StringGrid1"));
     Rig()
     {
         frame.setQuestionHandler([](const QString &, const QString &) { return false; });
@@ -46,13 +46,12 @@ struct Rig {
     }
     void click(int month, int dayType, Qt::KeyboardModifiers modifiers = {})
     {
-        QTest::mouseClick(frame.StringGrid1, Qt::LeftButton, modifiers,
-                          frame.StringGrid1->cellRect(month, dayType).center());
+        QTest::mouseClick(grid, Qt::LeftButton, modifiers, grid->cellRect(month, dayType).center());
     }
     // Paints what the action left to paint, as the event loop would.
     void repaint()
     {
-        frame.StringGrid1->repaint();
+        grid->repaint();
         frame.findChild<QWidget *>(QStringLiteral("PaintBoxDay"))->repaint();
     }
 };
@@ -102,9 +101,9 @@ int screenshot(const QString &path)
     form.show();
     if (!QTest::qWaitForWindowExposed(&form))
         return 1;
-    app::ScheduleTab &tab = *form.findChild<app::ScheduleTab *>();
-    QTest::mouseClick(tab.frame().StringGrid1, Qt::LeftButton, {}, tab.frame().StringGrid1->cellRect(3, 2).center());
-    tab.frame().TrackBar1->setValue(7 * 60);
+    auto *grid = form.findChild<app::YearGrid *>(QStringLiteral("StringGrid1"));
+    QTest::mouseClick(grid, Qt::LeftButton, {}, grid->cellRect(3, 2).center());
+    form.findChild<QSlider *>(QStringLiteral("TrackBar1"))->setValue(7 * 60);
     const bool saved = form.grab().save(path);
     form.findChild<QTabWidget *>(QStringLiteral("PageTariff"))
         ->setCurrentWidget(form.findChild<QWidget *>(QStringLiteral("TabSheet6")));
@@ -137,14 +136,14 @@ int main(int argc, char *argv[])
             [&] {
                 fresh();
                 rig.click(12, 8, Qt::ShiftModifier);
-                rig.frame.DateTimeZone->setTime(QTime(13, 1));
+                rig.frame.findChild<QTimeEdit *>(QStringLiteral("DateTimeZone"))->setTime(QTime(13, 1));
             },
-            [&] { rig.frame.ActionEdit->trigger(); });
+            [&] { rig.frame.findChild<QAction *>(QStringLiteral("ActionEdit"))->trigger(); });
     measure("\"Отменить\" after the whole-year copy", rig,
             [&] {
                 fresh();
                 rig.click(12, 8, Qt::ShiftModifier);
             },
-            [&] { rig.frame.BitBtnUndo->click(); });
+            [&] { rig.frame.findChild<QToolButton *>(QStringLiteral("BitBtnUndo"))->click(); });
     return 0;
 }

@@ -59,7 +59,7 @@ ProtocolTab::ProtocolTab(QWidget *page)
     layout->addLayout(buttons);
     layout->addLayout(views, 1);
 
-    chooseSaveFile = [this] {
+    m_chooseSaveFile = [this] {
         return chooseTextFileToSave(m_page, QStringLiteral("SaveProtocolDialog"), QStringLiteral("Сохранить протокол"));
     };
     connect(BtnSaveProtocol, &QPushButton::clicked, this, &ProtocolTab::BtnSaveProtocolClick);
@@ -92,13 +92,13 @@ void ProtocolTab::showStatistics()
 
 void ProtocolTab::BtnSaveProtocolClick()
 {
-    const QString path = chooseSaveFile ? chooseSaveFile() : QString();
+    const QString path = m_chooseSaveFile ? m_chooseSaveFile() : QString();
     if (path.isEmpty())
         return;
     flush();
     QString error;
     if (!link::saveTrafficLog(path, Memo_Terminal->toPlainText(), &error))
-        showTabMessage(message, m_page, QMessageBox::Critical, QStringLiteral("Ошибка"),
+        showTabMessage(m_message, m_page, QMessageBox::Critical, QStringLiteral("Ошибка"),
                        QStringLiteral("Не удалось сохранить протокол в файл %1: %2").arg(path, error));
 }
 

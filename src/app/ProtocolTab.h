@@ -40,19 +40,12 @@ public:
 
     explicit ProtocolTab(QWidget *page);
 
-    QCheckBox *CheckProtocol;
-    QCheckBox *CheckProtocolTime;
-    QPushButton *BtnClearProtocol;
-    QPushButton *BtnSaveProtocol;
-    QPlainTextEdit *Memo_Terminal;
-    QPlainTextEdit *MemoStatistics;
-
     // The statistics to show (the engine's; they outlive the tab).
     void setStatistics(const link::LinkStatistics *statistics);
     // Where "Сохранить" writes (a save dialog unless replaced; empty: cancelled)
     // and how it reports a failure (a message box unless replaced).
-    std::function<QString()> chooseSaveFile;
-    MessageHandler message;
+    void setSaveFileChooser(std::function<QString()> chooser) { m_chooseSaveFile = std::move(chooser); }
+    void setMessageHandler(MessageHandler handler) { m_message = std::move(handler); }
 
     // Shows whatever is still waiting to be appended (tests, before reading the view).
     void flush();
@@ -65,7 +58,15 @@ public slots:
     void addLine(const QString &line);
 
 private:
+    QCheckBox *CheckProtocol;
+    QCheckBox *CheckProtocolTime;
+    QPushButton *BtnClearProtocol;
+    QPushButton *BtnSaveProtocol;
+    QPlainTextEdit *Memo_Terminal;
+    QPlainTextEdit *MemoStatistics;
     QWidget *m_page;
+    std::function<QString()> m_chooseSaveFile;
+    MessageHandler m_message;
     const link::LinkStatistics *m_statistics = nullptr;
     QStringList m_pending;
     QTimer m_flushTimer;

@@ -172,16 +172,10 @@ void TFormMain::createPages()
     m_journals = std::make_unique<journals::JournalOwner>(*m_engine, *m_dispatcher, m_state);
     m_journalTab = new JournalTab(TabJournal, *m_engine, *m_journals);
     m_journalTab->setMessageHandler(messageHandler());
-    // The export and print buttons get each page's list and the meter number
-    // the list was read from.
+    // Export and printing of each journal page's list.
     m_journalOutput = new JournalOutput(TabJournal);
     m_journalOutput->setMessageHandler(messageHandler());
-    for (const journals::JournalKind kind : journals::allJournalKinds()) {
-        const journals::JournalTable &table = m_journals->table(kind);
-        m_journalOutput->addJournal(kind, m_journalTab->exportButton(kind), m_journalTab->printButton(kind),
-                                    JournalOutput::listGrid(m_journalTab->list(kind)),
-                                    [&table] { return qint64(table.meterNumber()); });
-    }
+    m_journalTab->bindOutput(*m_journalOutput);
     m_scheduleTab = new ScheduleTab(TabSched, m_scheduleModel, m_scheduleTables);
 }
 

@@ -93,7 +93,6 @@ public:
     meter::MeterState &meterState() { return m_state; }
     meter::MeterInfo &meterInfo() { return *m_info; }
     meter::OperationLog &operationLog() { return *m_log; }
-    const MainActions &actions() const { return m_actions; }
     Indicator indicator() const; // Shape1 on the tool bar
     // The one schedule of the window: the tab shows and edits it, the actions exchange it.
     schedule::ScheduleModel &scheduleModel() { return m_scheduleModel; }

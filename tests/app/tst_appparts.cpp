@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "app/ProtocolTab.h"
 #include "app/TAboutBox.h"
+#include "support/Control.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -101,37 +102,39 @@ private slots:
     {
         QWidget page;
         app::ProtocolTab tab(&page);
-        QSignalSpy blocks(tab.Memo_Terminal->document(), &QTextDocument::blockCountChanged);
+        auto *view = test::control<QPlainTextEdit>(page, "Memo_Terminal");
+        QSignalSpy blocks(view->document(), &QTextDocument::blockCountChanged);
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < 20000; ++i)
             tab.addLine(QStringLiteral("12:00:00.%1 Received: 00 07 05 01 01 17 05 AA BB ").arg(i % 1000, 3, 10, QLatin1Char('0')));
-        QVERIFY(QTest::qWaitFor([&] { return tab.Memo_Terminal->blockCount() >= 20000; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return view->blockCount() >= 20000; }, 5000));
         qInfo("20000 trace lines shown in %lld ms", timer.elapsed());
         QVERIFY(blocks.count() <= 3); // one append for the whole burst
-        QCOMPARE(tab.Memo_Terminal->document()->findBlockByNumber(19999).text().left(12), QStringLiteral("12:00:00.999"));
+        QCOMPARE(view->document()->findBlockByNumber(19999).text().left(12), QStringLiteral("12:00:00.999"));
 
-        tab.CheckProtocol->setChecked(true);
+        test::control<QCheckBox>(page, "CheckProtocol")->setChecked(true);
         tab.addLine(QStringLiteral("dropped"));
         tab.flush();
-        QVERIFY(!tab.Memo_Terminal->toPlainText().contains("dropped"));
-        tab.CheckProtocol->setChecked(false);
+        QVERIFY(!view->toPlainText().contains("dropped"));
+        test::control<QCheckBox>(page, "CheckProtocol")->setChecked(false);
         tab.addLine(QStringLiteral("shown"));
         tab.flush();
-        QVERIFY(tab.Memo_Terminal->toPlainText().endsWith("shown"));
+        QVERIFY(view->toPlainText().endsWith("shown"));
     }
 
     void protocolKeepsNewest()
     {
         QWidget page;
         app::ProtocolTab tab(&page);
+        auto *view = test::control<QPlainTextEdit>(page, "Memo_Terminal");
         const int total = app::ProtocolTab::MaximumLines + 500;
         for (int i = 0; i < total; ++i)
             tab.addLine(QString::number(i));
         tab.flush();
-        QCOMPARE(tab.Memo_Terminal->blockCount(), app::ProtocolTab::MaximumLines);
-        QCOMPARE(tab.Memo_Terminal->document()->lastBlock().text(), QString::number(total - 1));
-        QCOMPARE(tab.Memo_Terminal->document()->firstBlock().text(), QString::number(500));
+        QCOMPARE(view->blockCount(), app::ProtocolTab::MaximumLines);
+        QCOMPARE(view->document()->lastBlock().text(), QString::number(total - 1));
+        QCOMPARE(view->document()->firstBlock().text(), QString::number(500));
     }
 };
 

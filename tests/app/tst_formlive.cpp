@@ -132,8 +132,8 @@ private slots:
         Live live;
         app::TFormMain &form = live.start(protocol, address);
         QVERIFY(QTest::qWaitFor([&] { return live.allShown(); }, WaitMs));
-        QVERIFY(!form.actions().ActionConnect->isEnabled());
-        QVERIFY(form.actions().ActionDisconnect->isEnabled());
+        QVERIFY(!test::action(form, "ActionConnect")->isEnabled());
+        QVERIFY(test::action(form, "ActionDisconnect")->isEnabled());
         QVERIFY(!live.rig.find<QWidget>("ComboMode")->isEnabled());
 
         using M = meter::MeterInfo;
@@ -182,18 +182,18 @@ private slots:
         // The poll cycle keeps the rows current: a change in the meter shows up.
         live.server.updateState([](sim::MeterState &s) { s.temperature = 25; });
         QVERIFY(QTest::qWaitFor([&] { return live.main(M::RowTemperature) == QStringLiteral("+25"); }, WaitMs));
-        QVERIFY(form.actions().ActionSetting->isEnabled());
-        QVERIFY(form.actions().ActionTxt->isEnabled());
+        QVERIFY(test::action(form, "ActionSetting")->isEnabled());
+        QVERIFY(test::action(form, "ActionTxt")->isEnabled());
         QVERIFY(!live.rig.find<QLabel>("StatusPanel1")->text().isEmpty());
 
         const QString shot = qEnvironmentVariable("KELVAR_SCREENSHOT");
         if (!shot.isEmpty() && protocol == link::Protocol::Rs485)
             QVERIFY(form.grab().save(shot));
 
-        form.actions().ActionDisconnect->trigger();
-        QVERIFY(form.actions().ActionConnect->isEnabled());
+        test::action(form, "ActionDisconnect")->trigger();
+        QVERIFY(test::action(form, "ActionConnect")->isEnabled());
         QVERIFY(live.rig.find<QWidget>("ComboMode")->isEnabled());
-        QVERIFY(!form.actions().ActionSetting->isEnabled());
+        QVERIFY(!test::action(form, "ActionSetting")->isEnabled());
         QVERIFY(live.rig.find<QLabel>("StatusPanel1")->text().isEmpty());
         QVERIFY(live.rig.messages.isEmpty());
     }
@@ -227,21 +227,21 @@ private slots:
             const QStringList now = live.protocolLines();
             return std::any_of(now.cbegin(), now.cend(), [&](const QString &l) { return timeout.match(l).hasMatch(); });
         }, WaitMs));
-        QVERIFY(form.actions().ActionFindAddress->isEnabled());
+        QVERIFY(test::action(form, "ActionFindAddress")->isEnabled());
         QVERIFY(QTest::qWaitFor([&] { return exceeded.count() > 0; }, WaitMs));
         for (int row = 0; row < 21; ++row) {
             QVERIFY(live.main(row).isEmpty());
             QVERIFY(live.addi(row).isEmpty());
         }
-        for (QAction *action : {form.actions().ActionSetting, form.actions().ActionFixDb, form.actions().ActionTxt, form.actions().ActionWriteSched,
-                                form.actions().ActionReadSched})
+        for (QAction *action : {test::action(form, "ActionSetting"), test::action(form, "ActionFixDb"), test::action(form, "ActionTxt"), test::action(form, "ActionWriteSched"),
+                                test::action(form, "ActionReadSched")})
             QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
-        QVERIFY(form.actions().ActionDisconnect->isEnabled()); // the link stays up and keeps polling
+        QVERIFY(test::action(form, "ActionDisconnect")->isEnabled()); // the link stays up and keeps polling
 
         // The meter answers again: the information comes back.
         live.server.setFaults({});
         QVERIFY(QTest::qWaitFor([&] { return live.allShown(); }, WaitMs));
-        QVERIFY(form.actions().ActionSetting->isEnabled());
+        QVERIFY(test::action(form, "ActionSetting")->isEnabled());
 
         // Switched off, the protocol view takes no more lines.
         live.rig.find<QCheckBox>("CheckProtocol")->setChecked(true);
@@ -265,8 +265,8 @@ private slots:
         QTemporaryDir dir;
         const QString shown = dir.filePath("window.txt"), written = dir.filePath("cli.txt");
         form.findChild<app::ShortReportAction *>()->setFileChooser([&] { return shown; });
-        form.actions().ActionTxt->trigger();
-        form.actions().ActionDisconnect->trigger();
+        test::action(form, "ActionTxt")->trigger();
+        test::action(form, "ActionDisconnect")->trigger();
 
         const QStringList link{"--port", live.server.devicePath(), "--protocol", modbus ? "modbus" : "rs485",
                                "--parity", modbus ? "even" : "none", "--address", "5", "--timeout", "300"};

@@ -168,11 +168,11 @@ private slots:
 #ifndef Q_OS_WIN
         QCOMPARE(ports->placeholderText(), link::ExchangeEngine::NoSerialPortText);
         QVERIFY(form.engine().portName().isEmpty());
-        form.actions().ActionConnect->trigger();
+        test::action(form, "ActionConnect")->trigger();
         QCOMPARE(rig.messages.size(), 1);
         QCOMPARE(rig.messages[0].text, link::ExchangeEngine::NoSerialPortText);
-        QVERIFY(form.actions().ActionConnect->isEnabled());
-        QVERIFY(!form.actions().ActionDisconnect->isEnabled());
+        QVERIFY(test::action(form, "ActionConnect")->isEnabled());
+        QVERIFY(!test::action(form, "ActionDisconnect")->isEnabled());
         QVERIFY(ports->isEnabled() && rig.find<QComboBox>("ComboBaud")->isEnabled());
 #endif
         QCOMPARE(test::part<app::ConnectionPanel>(form).meterPortNumber(), 1);
@@ -358,7 +358,7 @@ private slots:
         for (const char *name : {"ToolButton12", "ToolButton14", "ToolButton15", "ToolButton18", "ToolButton19"})
             QCOMPARE(rig.find<QToolButton>(name)->defaultAction()->isVisible(), !production);
         QCOMPARE(rig.find<QToolButton>("ToolFixDb")->defaultAction()->isVisible(), production);
-        QCOMPARE(form.actions().ActionFixDb->isVisible(), production); // the menu entry NFixDb
+        QCOMPARE(test::action(form, "ActionFixDb")->isVisible(), production); // the menu entry NFixDb
         QCOMPARE(!rig.find<QWidget>("PanelScaner")->isHidden(), production);
         QCOMPARE(!rig.find<QWidget>("EditDelta")->isHidden() && !rig.find<QWidget>("EditDelta")->parentWidget()->isHidden(),
                  production);
@@ -436,12 +436,12 @@ private slots:
         app::StartOptions options;
         options.portName = QStringLiteral("/nonexistent/port");
         app::TFormMain &form = rig.open(options);
-        form.actions().ActionConnect->trigger();
+        test::action(form, "ActionConnect")->trigger();
         QCOMPARE(rig.messages.size(), 1);
         QCOMPARE(rig.messages[0].title, QStringLiteral("Ошибка"));
         QCOMPARE(rig.messages[0].text, QStringLiteral("Ошибка открытия порта /nonexistent/port"));
-        QVERIFY(form.actions().ActionConnect->isEnabled());
-        QVERIFY(!form.actions().ActionDisconnect->isEnabled());
+        QVERIFY(test::action(form, "ActionConnect")->isEnabled());
+        QVERIFY(!test::action(form, "ActionDisconnect")->isEnabled());
         QVERIFY(rig.find<QComboBox>("ComboPort")->isEnabled());
     }
 

@@ -154,14 +154,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&form));
         auto *number = bench.rig.find<QSpinBox>("SpinEdit_Number");
         QVERIFY(bench.rig.find<QCheckBox>("CheckScaner")->isChecked());
-        QTRY_VERIFY_WITH_TIMEOUT(form.actions().ActionFixDb->isEnabled(), WaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(test::action(form, "ActionFixDb")->isEnabled(), WaitMs);
         // The first read of the meter's own number fills the field; a code
         // scanned before that would be overwritten by it.
         QTRY_COMPARE_WITH_TIMEOUT(number->value(), 4711, WaitMs);
 
         bench.scanner.sendCode(QStringLiteral("999"), 2, sim::ScannerServer::LineEnding::CrLf);
         QTRY_COMPARE_WITH_TIMEOUT(number->value(), 999, 5000);
-        form.actions().ActionFixDb->trigger();
+        test::action(form, "ActionFixDb")->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(bench.rig.messages.size(), 1, 5000);
         QCOMPARE(bench.rig.messages[0].text, QStringLiteral("Номер прибора не описан в БД. Установите его."));
         QVERIFY(!bench.rig.find<QWidget>("Shape1")->isVisible());
@@ -169,7 +169,7 @@ private slots:
 
         bench.scanner.sendCode(QStringLiteral("1234"), 3, sim::ScannerServer::LineEnding::CrLf);
         QTRY_COMPARE_WITH_TIMEOUT(number->value(), 1234, 5000);
-        form.actions().ActionFixDb->trigger();
+        test::action(form, "ActionFixDb")->trigger();
         QVERIFY(bench.rig.find<QWidget>("Shape1")->isVisible());
         const auto rows = DbFixture::rows("SELECT e.number FROM operation JOIN electrometer e USING (electro_id)");
         QCOMPARE(rows.size(), 1);
@@ -186,8 +186,8 @@ private slots:
         Bench bench;
         app::TFormMain &form = bench.start();
         QTRY_COMPARE_WITH_TIMEOUT(bench.rig.find<QSpinBox>("SpinEdit_Number")->value(), 4711, WaitMs);
-        QTRY_VERIFY_WITH_TIMEOUT(form.actions().ActionFixDb->isEnabled(), WaitMs);
-        form.actions().ActionFixDb->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(test::action(form, "ActionFixDb")->isEnabled(), WaitMs);
+        test::action(form, "ActionFixDb")->trigger();
         const auto rows = DbFixture::rows("SELECT operation_id FROM operation");
         QCOMPARE(rows.size(), 1);
         const QString id = rows[0]["operation_id"].toString();
@@ -195,8 +195,8 @@ private slots:
         QList<report::ProgrammingRecord> shown;
         test::part<app::RecordAction>(form).setPreview([&](const report::ProgrammingRecord &r) { shown << r; });
         QTRY_VERIFY_WITH_TIMEOUT(!bench.rig.find<QWidget>("Shape1")->isVisible(), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(form.actions().ActionRecord->isEnabled(), WaitMs);
-        form.actions().ActionRecord->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(test::action(form, "ActionRecord")->isEnabled(), WaitMs);
+        test::action(form, "ActionRecord")->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 60000);
         QCOMPARE(shown[0].context.operationNumber, id);
 

@@ -10,6 +10,7 @@
 #include "link/ExchangeEngine.h"
 #include "link/LinkStatistics.h"
 #include "link/QSerialPortChannel.h"
+#include "support/Control.h"
 #include "support/MeterStart.h"
 
 #include <QCheckBox>
@@ -32,6 +33,7 @@ struct Rig {
     link::ExchangeEngine engine{&channel};
     QWidget page;
     app::ProtocolTab tab{&page};
+    QPlainTextEdit *view = test::control<QPlainTextEdit>(page, "Memo_Terminal");
 
     Rig()
     {
@@ -51,7 +53,7 @@ struct Rig {
     QStringList viewLines()
     {
         tab.flush();
-        return tab.Memo_Terminal->toPlainText().split('\n', Qt::SkipEmptyParts);
+        return view->toPlainText().split('\n', Qt::SkipEmptyParts);
     }
 };
 
@@ -68,7 +70,7 @@ private slots:
         Rig rig;
         QVERIFY(rig.engine.ActionConnectExecute());
         QTRY_VERIFY_WITH_TIMEOUT(rig.viewLines().size() >= 6, 10000);
-        rig.tab.CheckProtocolTime->setChecked(true);
+        test::control<QCheckBox>(rig.page, "CheckProtocolTime")->setChecked(true);
         const int plain = rig.viewLines().size();
         QTRY_VERIFY_WITH_TIMEOUT(rig.viewLines().size() >= plain + 6, 10000);
         rig.engine.ActionDisconnectExecute();
@@ -85,14 +87,14 @@ private slots:
 
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("протокол.txt"));
-        rig.tab.chooseSaveFile = [&] { return path; };
-        QTest::mouseClick(rig.tab.BtnSaveProtocol, Qt::LeftButton);
+        rig.tab.setSaveFileChooser([&] { return path; });
+        QTest::mouseClick(test::control<QPushButton>(rig.page, "BtnSaveProtocol"), Qt::LeftButton);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(file.readAll()), rig.tab.Memo_Terminal->toPlainText());
+        QCOMPARE(QString::fromUtf8(file.readAll()), rig.view->toPlainText());
 
-        QTest::mouseClick(rig.tab.BtnClearProtocol, Qt::LeftButton);
-        QCOMPARE(rig.tab.Memo_Terminal->toPlainText(), QString());
+        QTest::mouseClick(test::control<QPushButton>(rig.page, "BtnClearProtocol"), Qt::LeftButton);
+        QCOMPARE(rig.view->toPlainText(), QString());
     }
 
     // A file that cannot be written is reported, and the view stays.
@@ -102,13 +104,13 @@ private slots:
         app::ProtocolTab tab(&page);
         tab.addLine(QStringLiteral("line"));
         QTemporaryDir dir;
-        tab.chooseSaveFile = [&] { return dir.filePath(QStringLiteral("missing/folder/log.txt")); };
+        tab.setSaveFileChooser([&] { return dir.filePath(QStringLiteral("missing/folder/log.txt")); });
         QStringList messages;
-        tab.message = [&](QMessageBox::Icon, const QString &, const QString &text) { messages << text; };
+        tab.setMessageHandler([&](QMessageBox::Icon, const QString &, const QString &text) { messages << text; });
         tab.BtnSaveProtocolClick();
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages.first().contains(QStringLiteral("missing/folder/log.txt")));
-        QCOMPARE(tab.Memo_Terminal->toPlainText(), QStringLiteral("line"));
+        QCOMPARE(test::control<QPlainTextEdit>(page, "Memo_Terminal")->toPlainText(), QStringLiteral("line"));
     }
 
     // The statistics view follows the engine's counts once a second.
@@ -119,7 +121,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(rig.engine.statistics().repliesAccepted() >= 5, 10000);
         rig.engine.ActionDisconnectExecute(); // the counts stand still
         const QString report = rig.engine.statistics().report().join('\n');
-        QTRY_COMPARE_WITH_TIMEOUT(rig.tab.MemoStatistics->toPlainText(), report, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(test::control<QPlainTextEdit>(rig.page, "MemoStatistics")->toPlainText(), report, 3000);
         QVERIFY(report.contains(link::CommandName(0)));
     }
 

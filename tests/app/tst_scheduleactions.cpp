@@ -3,6 +3,7 @@
 // editor's schedule and lists show afterwards. With KELVAR_SCREENSHOTS=<folder>
 // the programming record's preview is saved there as a PNG picture.
 
+#include "support/Control.h"
 #include "support/FormRig.h"
 #include "support/MeterStart.h"
 #include "TestUtil.h"
@@ -89,7 +90,7 @@ private slots:
         Window w;
         app::TFormMain &form = w.open();
         w.fill(ThreeRecords);
-        form.actions().ActionNewSched->trigger();
+        test::action(form, "ActionNewSched")->trigger();
         QCOMPARE(w.rig.find<QTabWidget>("PageControlMain")->currentWidget(), w.rig.find<QWidget>("TabSched"));
         QCOMPARE(w.model().recordCount(), 0);
         QVERIFY(w.tables().transfers().isEmpty());
@@ -98,27 +99,27 @@ private slots:
 
         QTemporaryDir dir;
         w.next = dir.filePath("empty.tsc");
-        form.actions().ActionSaveTariff->trigger();
+        test::action(form, "ActionSaveTariff")->trigger();
         QCOMPARE(readAll(w.next), hex("01 01 02 01 03 01 04 01 05 01 07 01 23 02 08 03 01 05 09 05 12 06 04 11"
                                       "00 00 00 00 00 00 00 00 0D 0A")
                                       + QByteArray(64, '\0') + hex("0D 0A 01 0D 0A"));
 
         w.fill(ThreeRecords);
         w.next = dir.filePath("three.tsc");
-        form.actions().ActionSaveTariff->trigger();
+        test::action(form, "ActionSaveTariff")->trigger();
         const QByteArray saved = readAll(w.next);
         QCOMPARE(saved.size(), 103 + 3 * 9);
-        form.actions().ActionNewSched->trigger();
-        form.actions().ActionLoadTariff->trigger();
+        test::action(form, "ActionNewSched")->trigger();
+        test::action(form, "ActionLoadTariff")->trigger();
         QCOMPARE(w.model().GetShedule(), ThreeRecords);
         QCOMPARE(w.tables().transfers(), QList<Transfer>({{QDate(2031, 5, 3), 1}}));
         QCOMPARE(w.tables().limitCoefficient(), 12);
         w.next = dir.filePath("again.tsc");
-        form.actions().ActionSaveTariff->trigger();
+        test::action(form, "ActionSaveTariff")->trigger();
         QCOMPARE(readAll(w.next), saved);
         w.next.clear(); // cancelled dialogs change nothing
-        form.actions().ActionLoadTariff->trigger();
-        form.actions().ActionSaveTariff->trigger();
+        test::action(form, "ActionLoadTariff")->trigger();
+        test::action(form, "ActionSaveTariff")->trigger();
         QCOMPARE(w.model().GetShedule(), ThreeRecords);
         QVERIFY(w.rig.messages.isEmpty());
     }
@@ -144,7 +145,7 @@ private slots:
         QTemporaryDir dir;
         w.next = dir.filePath("damaged.tsc");
         writeFile(w.next, bytes);
-        form.actions().ActionLoadTariff->trigger();
+        test::action(form, "ActionLoadTariff")->trigger();
         QCOMPARE(w.rig.messages.size(), 1);
         QVERIFY(w.rig.messages[0].text.contains(QStringLiteral("damaged.tsc")));
         QVERIFY2(w.rig.messages[0].text.contains(reason), qPrintable(w.rig.messages[0].text));
@@ -168,12 +169,12 @@ private slots:
         app::TFormMain &form = w.openOnMeter(server);
         QSignalSpy finished(&form.scheduleExchange(), &schedule::ScheduleExchange::finished);
         QProgressBar *gauge = w.rig.find<QProgressBar>("GaugeSched");
-        QTRY_VERIFY_WITH_TIMEOUT(form.actions().ActionReadSched->isEnabled(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(test::action(form, "ActionReadSched")->isEnabled(), 10000);
 
         // The read of a meter without zones empties the editor.
         w.fill(ThreeRecords);
-        form.actions().ActionReadSched->trigger();
-        QVERIFY(!form.actions().ActionReadSched->isEnabled());
+        test::action(form, "ActionReadSched")->trigger();
+        QVERIFY(!test::action(form, "ActionReadSched")->isEnabled());
         QTRY_VERIFY(gauge->isVisible());
         QVERIFY(finished.wait(60000));
         QVERIFY(finished.last().at(0).toBool());
@@ -188,13 +189,13 @@ private slots:
         for (int i = 0; i < 255; ++i)
             tooMany << hex("00 00 00 00 01 01 00");
         w.fill(tooMany);
-        QTRY_VERIFY(form.actions().ActionWriteSched->isEnabled());
-        form.actions().ActionWriteSched->trigger();
+        QTRY_VERIFY(test::action(form, "ActionWriteSched")->isEnabled());
+        test::action(form, "ActionWriteSched")->trigger();
         QCOMPARE(w.rig.messages.size(), 1);
         QVERIFY(w.rig.messages[0].text.contains(QStringLiteral("(255)")));
         w.rig.find<QLineEdit>("LabeledPass2")->setText(QStringLiteral("x1"));
         w.fill(ThreeRecords);
-        form.actions().ActionWriteSched->trigger();
+        test::action(form, "ActionWriteSched")->trigger();
         QCOMPARE(w.rig.messages.size(), 2);
         QCOMPARE(w.rig.messages[1].text, QStringLiteral("Недопустимый пароль"));
         QVERIFY(!form.scheduleExchange().isBusy());
@@ -202,12 +203,12 @@ private slots:
         // The write; a record that applies to no day is left out, with a notice.
         w.rig.find<QLineEdit>("LabeledPass2")->setText(QStringLiteral("1"));
         QVERIFY(w.model().SetShedule(ThreeRecords + QList<QByteArray>{hex("10 00 00 00 00 FF 0F")}));
-        form.actions().ActionWriteSched->trigger();
+        test::action(form, "ActionWriteSched")->trigger();
         QCOMPARE(w.rig.messages.size(), 3);
         QCOMPARE(w.rig.messages[2].icon, QMessageBox::Information);
         QVERIFY(w.rig.messages[2].text.contains(QStringLiteral(": 1.")));
         // While it is pending no other write can start.
-        for (QAction *action : {form.actions().ActionWriteSched, form.actions().ActionSetting})
+        for (QAction *action : {test::action(form, "ActionWriteSched"), test::action(form, "ActionSetting")})
             QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
         QCOMPARE(test::part<app::SettingsTab>(form).owner().ActionSettingExecute(QStringLiteral("1")),
                  meter::SettingsOwner::Start::Busy);
@@ -224,8 +225,8 @@ private slots:
         faults.silentFunction = link::fn::ReadTransfer;
         server.setFaults(faults);
         w.tables().setHolidays({{1, 9}});
-        QTRY_VERIFY(form.actions().ActionReadSched->isEnabled());
-        form.actions().ActionReadSched->trigger();
+        QTRY_VERIFY(test::action(form, "ActionReadSched")->isEnabled());
+        test::action(form, "ActionReadSched")->trigger();
         QVERIFY(finished.wait(60000));
         QVERIFY(!finished.last().at(0).toBool());
         QCOMPARE(w.model().recordCount(), 4);
@@ -249,8 +250,8 @@ private slots:
         QList<report::ProgrammingRecord> shown;
         action->setPreview([&](const report::ProgrammingRecord &r) { shown << r; });
         w.fill(ThreeRecords);
-        QTRY_VERIFY_WITH_TIMEOUT(form.actions().ActionRecord->isEnabled(), 10000);
-        form.actions().ActionRecord->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(test::action(form, "ActionRecord")->isEnabled(), 10000);
+        test::action(form, "ActionRecord")->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 60000);
         QCOMPARE(shown[0].serialNumber, QStringLiteral("004711"));
         QCOMPARE(shown[0].reportedChecksum, QString::number(server.state().scheduleChecksum()));
@@ -267,7 +268,7 @@ private slots:
         QTemporaryDir dir;
         preview.setFileChooser([&](const QString &) { return dir.filePath("record"); });
         preview.setPrinterAvailable(false);
-        preview.BtnRecordPrint->click();
+        test::control<QPushButton>(preview, "BtnRecordPrint")->click();
         QProcess text;
         text.start("pdftotext", {dir.filePath("record.pdf"), "-"});
         QVERIFY(text.waitForFinished());
@@ -276,8 +277,8 @@ private slots:
         sim::Faults faults;
         faults.silentFunction = link::fn::ReadHoliday;
         server.setFaults(faults);
-        QTRY_VERIFY(form.actions().ActionRecord->isEnabled());
-        form.actions().ActionRecord->trigger();
+        QTRY_VERIFY(test::action(form, "ActionRecord")->isEnabled());
+        test::action(form, "ActionRecord")->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(w.rig.messages.size(), 1, 60000);
         QCOMPARE(w.rig.messages[0].icon, QMessageBox::Warning);
         QCOMPARE(shown.size(), 1);

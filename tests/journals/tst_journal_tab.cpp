@@ -6,11 +6,13 @@
 // With KELVAR_SCREENSHOTS=<folder> the chart pages are also saved there as
 // PNG pictures after their reads.
 
+#include "support/Control.h"
 #include "support/LinkRig.h"
 #include "app/tabs/JournalChart.h"
 #include "app/tabs/JournalTab.h"
 #include "link/Encoding.h"
 
+#include <QAction>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QComboBox>
@@ -31,6 +33,13 @@ struct TabRig : test::LinkRig {
     JournalOwner owner{engine, dispatcher, state};
     QWidget page;
     JournalTab tab{&page, engine, owner};
+    QTabWidget *PageJournal = test::control<QTabWidget>(page, "PageJournal");
+    QProgressBar *GaugeJournal = test::control<QProgressBar>(page, "GaugeJournal");
+    QSpinBox *SpinYea = test::control<QSpinBox>(page, "SpinYea");
+    QComboBox *ComboMonth = test::control<QComboBox>(page, "ComboMonth");
+    QSpinBox *SpinYear = test::control<QSpinBox>(page, "SpinYear");
+    QDateEdit *DTPProfile = test::control<QDateEdit>(page, "DTPProfile");
+    QAction *N8 = test::control<QAction>(page, "N8");
     QStringList messages;
     int ends = 0;
 
@@ -42,20 +51,33 @@ struct TabRig : test::LinkRig {
         page.show();
     }
 
+    // A journal page's controls, named after the journal (ListYear, ChartDay, BtnReadJournalOnOff).
+    static QString named(const char *prefix, JournalKind kind)
+    {
+        static const char *const journal[] = {"Year", "Day", "Profile", "Setting", "OnOff"};
+        return QLatin1String(prefix) + QLatin1String(journal[int(kind)]);
+    }
+    QTreeWidget *list(JournalKind kind) const { return test::control<QTreeWidget>(page, named("List", kind)); }
+    app::JournalChart *chart(JournalKind kind) const { return test::control<app::JournalChart>(page, named("Chart", kind)); }
+    QPushButton *readButton(JournalKind kind) const
+    {
+        return test::control<QPushButton>(page, named("BtnReadJournal", kind));
+    }
+
     bool click(JournalKind kind, int ms = 60000)
     {
         const int before = ends;
-        if (!QTest::qWaitFor([&] { return tab.readButton(kind)->isEnabled(); }, 5000))
+        if (!QTest::qWaitFor([&] { return readButton(kind)->isEnabled(); }, 5000))
             return false;
-        tab.PageJournal->setCurrentIndex(int(kind));
-        QTest::mouseClick(tab.readButton(kind), Qt::LeftButton);
+        PageJournal->setCurrentIndex(int(kind));
+        QTest::mouseClick(readButton(kind), Qt::LeftButton);
         return QTest::qWaitFor([&] { return ends > before; }, ms);
     }
 
     QList<QStringList> shownRows(JournalKind kind) const
     {
         QList<QStringList> rows;
-        QTreeWidget *list = tab.list(kind);
+        QTreeWidget *list = this->list(kind);
         for (int i = 0; i < list->topLevelItemCount(); ++i) {
             QStringList row;
             for (int c = 0; c < list->columnCount(); ++c)
@@ -91,13 +113,13 @@ private slots:
         TabRig rig;
         QVERIFY(rig.start([](sim::MeterState &s) { s.baudIndex = 3; }));
         QVERIFY(rig.waitForInfo());
-        QVERIFY(!rig.tab.GaugeJournal->isVisible());
+        QVERIFY(!rig.GaugeJournal->isVisible());
         const QDate today = link::secondsSince2000(rig.server.state().birth).date();
         const QDate month = today.addMonths(-1);
-        rig.tab.SpinYea->setValue(today.year() - 1);
-        rig.tab.ComboMonth->setCurrentIndex(month.month() - 1);
-        rig.tab.SpinYear->setValue(month.year());
-        rig.tab.DTPProfile->setDate(today.addDays(-2));
+        rig.SpinYea->setValue(today.year() - 1);
+        rig.ComboMonth->setCurrentIndex(month.month() - 1);
+        rig.SpinYear->setValue(month.year());
+        rig.DTPProfile->setDate(today.addDays(-2));
 
         struct Case {
             JournalKind kind;
@@ -107,14 +129,14 @@ private slots:
                               Case{JournalKind::Profile, "journal-profile.png"}, Case{JournalKind::PowerOn, nullptr}}) {
             QSignalSpy gauge(&rig.owner, &JournalOwner::gaugeVisibilityChanged);
             QVERIFY(rig.click(c.kind));
-            QVERIFY(rig.tab.GaugeJournal->isVisible());
-            QCOMPARE(rig.tab.GaugeJournal->value(), rig.tab.GaugeJournal->maximum());
-            QCOMPARE(rig.tab.GaugeJournal->maximum(), int(journalRequests(c.kind, {2020, 0, QDate(2020, 1, 1)}).size()));
+            QVERIFY(rig.GaugeJournal->isVisible());
+            QCOMPARE(rig.GaugeJournal->value(), rig.GaugeJournal->maximum());
+            QCOMPARE(rig.GaugeJournal->maximum(), int(journalRequests(c.kind, {2020, 0, QDate(2020, 1, 1)}).size()));
             const JournalTable &table = rig.owner.table(c.kind);
             QVERIFY(table.size() > 0);
-            QCOMPARE(rig.shownRows(c.kind), padded(table.rows(), rig.tab.list(c.kind)->columnCount()));
+            QCOMPARE(rig.shownRows(c.kind), padded(table.rows(), rig.list(c.kind)->columnCount()));
             if (c.picture) {
-                app::JournalChart *chart = rig.tab.chart(c.kind);
+                app::JournalChart *chart = rig.chart(c.kind);
                 QCOMPARE(chart->bars(), table.chartBars());
                 QBarSet *set = chart->series()->barSets().value(0);
                 QVERIFY(set);
@@ -124,23 +146,23 @@ private slots:
                 rig.screenshot(c.picture);
             }
             // The first poll response after the read hides the gauge.
-            QVERIFY(QTest::qWaitFor([&] { return !rig.tab.GaugeJournal->isVisible(); }, 5000));
+            QVERIFY(QTest::qWaitFor([&] { return !rig.GaugeJournal->isVisible(); }, 5000));
         }
         // A second read of a journal replaces its rows; the other lists stay.
-        const int daily = rig.tab.list(JournalKind::Daily)->topLevelItemCount();
-        rig.tab.SpinYea->setValue(2099);
+        const int daily = rig.list(JournalKind::Daily)->topLevelItemCount();
+        rig.SpinYea->setValue(2099);
         QVERIFY(rig.click(JournalKind::Yearly));
-        QCOMPARE(rig.tab.list(JournalKind::Yearly)->topLevelItemCount(), 0);
-        QVERIFY(rig.tab.chart(JournalKind::Yearly)->bars().isEmpty());
-        QCOMPARE(rig.tab.list(JournalKind::Daily)->topLevelItemCount(), daily);
+        QCOMPARE(rig.list(JournalKind::Yearly)->topLevelItemCount(), 0);
+        QVERIFY(rig.chart(JournalKind::Yearly)->bars().isEmpty());
+        QCOMPARE(rig.list(JournalKind::Daily)->topLevelItemCount(), daily);
 
         // Disconnecting hides the gauge and disables the read buttons, rows stay.
         QVERIFY(rig.click(JournalKind::Profile));
-        QVERIFY(rig.tab.GaugeJournal->isVisible());
+        QVERIFY(rig.GaugeJournal->isVisible());
         rig.engine.ActionDisconnectExecute();
-        QVERIFY(!rig.tab.GaugeJournal->isVisible());
-        QVERIFY(!rig.tab.readButton(JournalKind::Profile)->isEnabled());
-        QCOMPARE(rig.tab.list(JournalKind::Profile)->topLevelItemCount(), 48);
+        QVERIFY(!rig.GaugeJournal->isVisible());
+        QVERIFY(!rig.readButton(JournalKind::Profile)->isEnabled());
+        QCOMPARE(rig.list(JournalKind::Profile)->topLevelItemCount(), 48);
     }
 
     void chartSave_data()
@@ -155,11 +177,11 @@ private slots:
         TabRig rig;
         QVERIFY(rig.start());
         QVERIFY(rig.waitForInfo());
-        rig.tab.DTPProfile->setDate(link::secondsSince2000(rig.server.state().birth).date().addDays(-1));
+        rig.DTPProfile->setDate(link::secondsSince2000(rig.server.state().birth).date().addDays(-1));
         QVERIFY(rig.click(JournalKind::Profile));
         const QString path = rig.dir.filePath(writable ? "profile" : "missing/profile.bmp");
         rig.tab.setSaveFileNameSource([&] { return path; });
-        rig.tab.N8->trigger();
+        rig.N8->trigger();
         if (writable) {
             QVERIFY(rig.messages.isEmpty());
             QFile file(path);
@@ -167,7 +189,7 @@ private slots:
             QCOMPARE(file.read(2), QByteArray("BM"));
             file.close();
             QImage picture(path, "BMP");
-            QCOMPARE(picture.size(), rig.tab.chart(JournalKind::Profile)->size());
+            QCOMPARE(picture.size(), rig.chart(JournalKind::Profile)->size());
             // The bars are there: pixels of the bar colour.
             int barPixels = 0;
             for (int y = 0; y < picture.height(); ++y)
@@ -182,10 +204,10 @@ private slots:
         }
         // Pages without a chart save nothing.
         rig.messages.clear();
-        rig.tab.PageJournal->setCurrentIndex(int(JournalKind::Settings));
+        rig.PageJournal->setCurrentIndex(int(JournalKind::Settings));
         const QString other = rig.dir.filePath("settings.bmp");
         rig.tab.setSaveFileNameSource([&] { return other; });
-        rig.tab.N8->trigger();
+        rig.N8->trigger();
         QVERIFY(!QFile::exists(other));
     }
 

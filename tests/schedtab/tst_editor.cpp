@@ -3,6 +3,7 @@
 // grabbed images and what it reports to screen readers.
 
 #include "TestUtil.h"
+#include "schedtab/EditorControls.h"
 #include "schedtab/NamedControls.h"
 #include "app/schedule/GridGeometry.h"
 #include "app/schedule/TFrameShedule.h"
@@ -66,6 +67,7 @@ void rightClick(QWidget *w)
 struct Editor {
     schedule::ScheduleModel model;
     app::TFrameShedule frame{model};
+    test::EditorControls ui{frame};
     QStringList questions;
     bool answer = false;
 
@@ -81,31 +83,31 @@ struct Editor {
     void load(const QList<QByteArray> &records) { QVERIFY(model.SetShedule(records)); }
     void click(int month, int dayType, Qt::KeyboardModifiers modifiers = {})
     {
-        app::YearGrid *grid = frame.StringGrid1;
+        app::YearGrid *grid = ui.StringGrid1;
         QTest::mouseClick(grid, Qt::LeftButton, modifiers, grid->cellRect(month, dayType).center());
     }
     QColor gridPixel(int month, int dayType, QPoint offsetFromTopLeft)
     {
-        const QImage img = frame.StringGrid1->grab().toImage();
-        return img.pixelColor(frame.StringGrid1->cellRect(month, dayType).topLeft() + offsetFromTopLeft);
+        const QImage img = ui.StringGrid1->grab().toImage();
+        return img.pixelColor(ui.StringGrid1->cellRect(month, dayType).topLeft() + offsetFromTopLeft);
     }
     QColor gridCentre(int month, int dayType)
     {
-        const QImage img = frame.StringGrid1->grab().toImage();
-        return img.pixelColor(frame.StringGrid1->cellRect(month, dayType).center());
+        const QImage img = ui.StringGrid1->grab().toImage();
+        return img.pixelColor(ui.StringGrid1->cellRect(month, dayType).center());
     }
     QStringList lines() const
     {
         QStringList out;
-        for (int i = 0; i < frame.ListViewDays->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem *item = frame.ListViewDays->topLevelItem(i);
+        for (int i = 0; i < ui.ListViewDays->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem *item = ui.ListViewDays->topLevelItem(i);
             out << QStringList{item->text(0), item->text(1), item->text(2), item->text(3)}.join(QLatin1Char(' '));
         }
         return out;
     }
     QAccessibleInterface *cell(int month, int dayType)
     {
-        QAccessibleInterface *grid = QAccessible::queryAccessibleInterface(frame.StringGrid1);
+        QAccessibleInterface *grid = QAccessible::queryAccessibleInterface(ui.StringGrid1);
         return grid ? grid->child((dayType - 1) * 12 + month - 1) : nullptr;
     }
 };
@@ -166,7 +168,7 @@ private slots:
         e.load(yearWithOneRichCell());
         e.click(3, 2);
         QCOMPARE(e.lines(), (QStringList{"00:00 1 0 1", "07:00 2 0 2"}));
-        QVERIFY(!e.frame.BitBtnRedo->isEnabled());
+        QVERIFY(!e.ui.BitBtnRedo->isEnabled());
 
         e.click(1, 5, Qt::ShiftModifier);
         QCOMPARE(e.model.SelectedCells(), CellFlags::rectangle(1, 2, 3, 5));
@@ -177,8 +179,8 @@ private slots:
         for (int m = 1; m <= 3; ++m)
             for (int d = 2; d <= 5; ++d)
                 QCOMPARE(e.model.zonesOf(m, d), e.model.zonesOf(3, 2));
-        QVERIFY(e.frame.BitBtnRedo->isEnabled());
-        QVERIFY(e.frame.BitBtnUndo->isEnabled());
+        QVERIFY(e.ui.BitBtnRedo->isEnabled());
+        QVERIFY(e.ui.BitBtnUndo->isEnabled());
         QCOMPARE(e.gridCentre(1, 5), QColor(Qt::red));
         QCOMPARE(e.gridCentre(3, 2), QColor(Qt::black));
         QCOMPARE(e.gridPixel(1, 5, {3, 3}), SkyBlue);
@@ -194,13 +196,13 @@ private slots:
         QVERIFY(changed->text(QAccessible::Description).contains(QStringLiteral("изменена")));
         QVERIFY(!e.cell(4, 2)->state().selected);
         QVERIFY(e.cell(3, 2)->text(QAccessible::Description).startsWith(QStringLiteral("текущая, выбрана")));
-        QCOMPARE(QAccessible::queryAccessibleInterface(e.frame.StringGrid1)->childCount(), 96);
+        QCOMPARE(QAccessible::queryAccessibleInterface(e.ui.StringGrid1)->childCount(), 96);
 
-        e.frame.BitBtnRedo->click();
-        QVERIFY(!e.frame.BitBtnRedo->isEnabled());
+        e.ui.BitBtnRedo->click();
+        QVERIFY(!e.ui.BitBtnRedo->isEnabled());
         QCOMPARE(e.gridCentre(1, 5), QColor(Qt::black));
         QCOMPARE(e.model.SavedList(), e.model.WorkList());
-        QCOMPARE(e.frame.StatusPanel0->text(), QString::number(e.model.recordCount()));
+        QCOMPARE(e.ui.StatusPanel0->text(), QString::number(e.model.recordCount()));
         QVERIFY(e.questions.isEmpty());
     }
 
@@ -247,7 +249,7 @@ private slots:
         QCOMPARE(e.model.CurMonth(), 7);
         QCOMPARE(e.model.CurDayType(), 7);
         QCOMPARE(e.model.SelectedCells(), CellFlags::single(7, 7));
-        QVERIFY(!e.frame.BitBtnRedo->isEnabled());
+        QVERIFY(!e.ui.BitBtnRedo->isEnabled());
         QCOMPARE(e.lines(), QStringList{"00:00 1 0 1"});
         QCOMPARE(e.model.zonesOf(1, 5).size(), answer ? 2 : 1);
         if (!answer)
@@ -258,20 +260,20 @@ private slots:
     void tariffAndLimitRules()
     {
         Editor e;
-        e.frame.SpinLimit->setValue(0);
-        press(e.frame.Tariff3);
-        QVERIFY(e.frame.TariffLimit3->isChecked());
-        QVERIFY(e.frame.ActionEdit->isEnabled());
+        e.ui.SpinLimit->setValue(0);
+        press(e.ui.Tariff3);
+        QVERIFY(e.ui.TariffLimit3->isChecked());
+        QVERIFY(e.ui.ActionEdit->isEnabled());
 
-        e.frame.SpinLimit->setValue(5);
-        QVERIFY(!e.frame.ActionEdit->isEnabled()); // a limit with the same exceed tariff
-        press(e.frame.Tariff2);
-        QVERIFY(e.frame.TariffLimit3->isChecked()); // with a limit the exceed tariff stays
-        QVERIFY(e.frame.ActionEdit->isEnabled());
-        press(e.frame.TariffLimit2);
-        QVERIFY(!e.frame.ActionEdit->isEnabled());
-        press(e.frame.TariffLimit1);
-        QVERIFY(e.frame.ActionEdit->isEnabled());
+        e.ui.SpinLimit->setValue(5);
+        QVERIFY(!e.ui.ActionEdit->isEnabled()); // a limit with the same exceed tariff
+        press(e.ui.Tariff2);
+        QVERIFY(e.ui.TariffLimit3->isChecked()); // with a limit the exceed tariff stays
+        QVERIFY(e.ui.ActionEdit->isEnabled());
+        press(e.ui.TariffLimit2);
+        QVERIFY(!e.ui.ActionEdit->isEnabled());
+        press(e.ui.TariffLimit1);
+        QVERIFY(e.ui.ActionEdit->isEnabled());
     }
 
     // A time for which a line exists shows that line; same values leave
@@ -281,21 +283,21 @@ private slots:
         Editor e;
         e.load({image(0, 1, 0, 1, 0x01, 0x0001), image(8 * 60, 2, 10, 3, 0x01, 0x0001)});
         e.click(1, 1);
-        e.frame.DateTimeZone->setTime(QTime(12, 0));
-        QVERIFY(e.frame.ListViewDays->selectedItems().isEmpty());
-        QVERIFY(!e.frame.ActionDelete->isEnabled());
-        e.frame.TrackBar1->setValue(8 * 60);
-        QCOMPARE(e.frame.ListViewDays->selectedItems().size(), 1);
-        QCOMPARE(e.frame.ListViewDays->selectedItems().first()->text(0), QStringLiteral("08:00"));
-        QCOMPARE(e.frame.SpinLimit->value(), 10);
-        QVERIFY(e.frame.Tariff2->isChecked());
-        QVERIFY(e.frame.TariffLimit3->isChecked());
-        QVERIFY(!e.frame.ActionEdit->isEnabled());
-        QVERIFY(e.frame.ActionDelete->isEnabled());
-        e.frame.SpinLimit->setValue(12);
-        QVERIFY(e.frame.ActionEdit->isEnabled());
-        e.frame.SpinLimit->setValue(10);
-        QVERIFY(!e.frame.ActionEdit->isEnabled());
+        e.ui.DateTimeZone->setTime(QTime(12, 0));
+        QVERIFY(e.ui.ListViewDays->selectedItems().isEmpty());
+        QVERIFY(!e.ui.ActionDelete->isEnabled());
+        e.ui.TrackBar1->setValue(8 * 60);
+        QCOMPARE(e.ui.ListViewDays->selectedItems().size(), 1);
+        QCOMPARE(e.ui.ListViewDays->selectedItems().first()->text(0), QStringLiteral("08:00"));
+        QCOMPARE(e.ui.SpinLimit->value(), 10);
+        QVERIFY(e.ui.Tariff2->isChecked());
+        QVERIFY(e.ui.TariffLimit3->isChecked());
+        QVERIFY(!e.ui.ActionEdit->isEnabled());
+        QVERIFY(e.ui.ActionDelete->isEnabled());
+        e.ui.SpinLimit->setValue(12);
+        QVERIFY(e.ui.ActionEdit->isEnabled());
+        e.ui.SpinLimit->setValue(10);
+        QVERIFY(!e.ui.ActionEdit->isEnabled());
     }
 
     void sliderAndPicker_data()
@@ -314,13 +316,13 @@ private slots:
         QFETCH(QTime, time);
         QFETCH(bool, fromSlider);
         Editor e;
-        e.frame.TrackBar1->setValue(fromSlider ? 1 : 2); // start away from the value under test
+        e.ui.TrackBar1->setValue(fromSlider ? 1 : 2); // start away from the value under test
         if (fromSlider)
-            e.frame.TrackBar1->setValue(slider);
+            e.ui.TrackBar1->setValue(slider);
         else
-            e.frame.DateTimeZone->setTime(time);
-        QCOMPARE(e.frame.TrackBar1->value(), slider);
-        QCOMPARE(e.frame.DateTimeZone->time(), time);
+            e.ui.DateTimeZone->setTime(time);
+        QCOMPARE(e.ui.TrackBar1->value(), slider);
+        QCOMPARE(e.ui.DateTimeZone->time(), time);
     }
 
     // A cell whose only zone starts at 07:00: the diagonal in the grid, a bar gray up to 07:00.
@@ -329,14 +331,14 @@ private slots:
         Editor e;
         e.load({image(7 * 60, 2, 0, 2, 0x04, 0x0002)}); // February, Wednesday
         QCOMPARE(e.gridPixel(2, 3, {3, 3}), Gray);       // upper-left triangle
-        const QRect r = e.frame.StringGrid1->cellRect(2, 3);
+        const QRect r = e.ui.StringGrid1->cellRect(2, 3);
         QCOMPARE(e.gridPixel(2, 3, {r.width() - 4, r.height() - 4}), Cream);
         QCOMPARE(e.gridPixel(2, 4, {r.width() - 4, r.height() - 4}), Gray); // an empty cell: no diagonal
 
         e.click(2, 3);
         QCOMPARE(e.gridPixel(2, 3, {3, 3}), Gray);
         QCOMPARE(e.gridPixel(2, 3, {r.width() - 4, r.height() - 4}), Yellow);
-        QWidget *bar = e.frame.PaintBoxDay;
+        QWidget *bar = e.ui.PaintBoxDay;
         const QImage img = bar->grab().toImage();
         const int x = app::dayBarX(bar->width(), 7 * 60);
         QCOMPARE(img.pixelColor(x - 2, bar->height() * 3 / 4), BarGray);
@@ -352,35 +354,35 @@ private slots:
         Editor e;
         e.click(1, 1);
         QVERIFY(QTest::qWaitForWindowActive(&e.frame) || true);
-        e.frame.DateTimeZone->setTime(QTime(6, 30));
-        press(e.frame.Tariff2);
-        e.frame.ListViewDays->setFocus();
-        QTest::keyClick(e.frame.ListViewDays, Qt::Key_Insert);
+        e.ui.DateTimeZone->setTime(QTime(6, 30));
+        press(e.ui.Tariff2);
+        e.ui.ListViewDays->setFocus();
+        QTest::keyClick(e.ui.ListViewDays, Qt::Key_Insert);
         QCOMPARE(e.lines(), QStringList{"06:30 2 0 2"});
-        QCOMPARE(e.frame.StatusPanel0->text(), QStringLiteral("1"));
-        QVERIFY(e.frame.BitBtnUndo->isEnabled());
-        QVERIFY(!e.frame.ActionEdit->isEnabled());
-        QVERIFY(e.frame.ActionDelete->isEnabled());
+        QCOMPARE(e.ui.StatusPanel0->text(), QStringLiteral("1"));
+        QVERIFY(e.ui.BitBtnUndo->isEnabled());
+        QVERIFY(!e.ui.ActionEdit->isEnabled());
+        QVERIFY(e.ui.ActionDelete->isEnabled());
 
         // A second zone at midnight with a limit.
-        e.frame.TrackBar1->setValue(0);
-        press(e.frame.Tariff1);
-        e.frame.SpinLimit->setValue(20);
-        press(e.frame.TariffLimit3);
-        QTest::keyClick(e.frame.ListViewDays, Qt::Key_Insert);
+        e.ui.TrackBar1->setValue(0);
+        press(e.ui.Tariff1);
+        e.ui.SpinLimit->setValue(20);
+        press(e.ui.TariffLimit3);
+        QTest::keyClick(e.ui.ListViewDays, Qt::Key_Insert);
         QCOMPARE(e.lines(), (QStringList{"00:00 1 20 3", "06:30 2 0 2"}));
         QCOMPARE(e.model.zonesOf(1, 1).first(), (Zone{0, 1, 20, 3}));
 
-        e.frame.TrackBar1->setValue(6 * 60 + 30);
-        QTest::keyClick(e.frame.ListViewDays, Qt::Key_Delete);
+        e.ui.TrackBar1->setValue(6 * 60 + 30);
+        QTest::keyClick(e.ui.ListViewDays, Qt::Key_Delete);
         QCOMPARE(e.lines(), QStringList{"00:00 1 20 3"});
         QCOMPARE(e.model.zonesOf(1, 1).size(), 1);
-        QVERIFY(!e.frame.ActionDelete->isEnabled());
-        QCOMPARE(e.frame.DateTimeZone->time(), QTime(6, 30));
+        QVERIFY(!e.ui.ActionDelete->isEnabled());
+        QCOMPARE(e.ui.DateTimeZone->time(), QTime(6, 30));
 
-        e.frame.BitBtnUndo->click();
+        e.ui.BitBtnUndo->click();
         QVERIFY(e.lines().isEmpty());
-        QCOMPARE(e.frame.StatusPanel0->text(), QStringLiteral("0"));
+        QCOMPARE(e.ui.StatusPanel0->text(), QStringLiteral("0"));
     }
 
     // A schedule loaded or read as a whole shows at once.
@@ -390,7 +392,7 @@ private slots:
         e.click(3, 2);
         e.load(yearWithOneRichCell());
         QCOMPARE(e.lines(), (QStringList{"00:00 1 0 1", "07:00 2 0 2"}));
-        QCOMPARE(e.frame.StatusPanel0->text(), QStringLiteral("2"));
+        QCOMPARE(e.ui.StatusPanel0->text(), QStringLiteral("2"));
         QCOMPARE(e.gridCentre(3, 2), QColor(Qt::black));
         e.model.SetShedule({});
         QVERIFY(e.lines().isEmpty());
@@ -412,19 +414,19 @@ private slots:
             });
             e.load({image(0, 2, 0, 2, 0x01, 0x0001)});
             e.click(1, 1);
-            rightClick(e.frame.TariffLimit2);
+            rightClick(e.ui.TariffLimit2);
             QCOMPARE(offered, QList<QColor>{SkyBlue});
-            QCOMPARE(e.frame.Tariff2->palette().color(QPalette::Window), QColor(10, 200, 30));
-            QCOMPARE(e.frame.PaintBoxDay->grab().toImage().pixelColor(5, 5), QColor(10, 200, 30));
+            QCOMPARE(e.ui.Tariff2->palette().color(QPalette::Window), QColor(10, 200, 30));
+            QCOMPARE(e.ui.PaintBoxDay->grab().toImage().pixelColor(5, 5), QColor(10, 200, 30));
             pick.reset(); // cancelled: nothing changes
-            rightClick(e.frame.Tariff2);
-            QCOMPARE(e.frame.TariffLimit2->palette().color(QPalette::Window), QColor(10, 200, 30));
+            rightClick(e.ui.Tariff2);
+            QCOMPARE(e.ui.TariffLimit2->palette().color(QPalette::Window), QColor(10, 200, 30));
         }
         const auto store = schedule::openTariffColorStore();
         QCOMPARE(schedule::readZoneColors(*store)[1], schedule::colorRef(10, 200, 30));
         Editor next;
-        QCOMPARE(next.frame.TariffLimit2->palette().color(QPalette::Window), QColor(10, 200, 30));
-        QCOMPARE(next.frame.Tariff1->palette().color(QPalette::Window), QColor(0xFF, 0xFB, 0xF0));
+        QCOMPARE(next.ui.TariffLimit2->palette().color(QPalette::Window), QColor(10, 200, 30));
+        QCOMPARE(next.ui.Tariff1->palette().color(QPalette::Window), QColor(0xFF, 0xFB, 0xF0));
         store->clear();
     }
 

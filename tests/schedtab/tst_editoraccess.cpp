@@ -9,8 +9,8 @@
 // (under the sanitizers as a memory error), and so does one met when the
 // window closes.
 
+#include "schedtab/EditorControls.h"
 #include "support/FormRig.h"
-#include "app/schedule/ScheduleTab.h"
 #include "app/schedule/TFrameShedule.h"
 #include "app/schedule/YearGrid.h"
 #include "schedule/ScheduleModel.h"
@@ -148,7 +148,8 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         rig.find<QTabWidget>("PageControlMain")->setCurrentWidget(rig.find<QWidget>("TabSched"));
-        app::TFrameShedule &frame = test::part<app::ScheduleTab>(form).frame();
+        app::TFrameShedule &editor = test::part<app::TFrameShedule>(form);
+        const test::EditorControls frame{editor};
         schedule::ScheduleModel &model = form.scheduleModel();
         // Every cell at tariff 1, September's holidays with a second zone.
         QVERIFY(model.SetShedule({schedule::encodeRecord({{0, 1, 0, 1}, 0xFF, 0x0FFF}),
@@ -160,7 +161,7 @@ private slots:
         QString underBox;
         QTimer answerer;
         answerer.setInterval(5);
-        connect(&answerer, &QTimer::timeout, &frame, [&] {
+        connect(&answerer, &QTimer::timeout, &editor, [&] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (!box)
                 return;

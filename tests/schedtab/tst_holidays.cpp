@@ -3,6 +3,7 @@
 
 #include "TestUtil.h"
 #include "schedtab/NamedControls.h"
+#include "support/Control.h"
 #include "app/schedule/HolidaysPage.h"
 #include "common/TextFormat.h"
 #include "app/schedule/ScheduleTab.h"
@@ -32,6 +33,18 @@ namespace {
 struct Page {
     schedule::ScheduleTables tables;
     app::HolidaysPage page{tables};
+    QComboBox *ComboM = test::control<QComboBox>(page, "ComboM");
+    QSpinBox *SpinD = test::control<QSpinBox>(page, "SpinD");
+    QPushButton *BtnInsCel = test::control<QPushButton>(page, "BtnInsCel");
+    QPushButton *BtnDelCel = test::control<QPushButton>(page, "BtnDelCel");
+    QPushButton *BtnTemplet = test::control<QPushButton>(page, "BtnTemplet");
+    QTreeWidget *ListCel = test::control<QTreeWidget>(page, "ListCel");
+    QDateEdit *DTPTrans = test::control<QDateEdit>(page, "DTPTrans");
+    QComboBox *ComboTrans = test::control<QComboBox>(page, "ComboTrans");
+    QPushButton *BtnInsTrans = test::control<QPushButton>(page, "BtnInsTrans");
+    QPushButton *BtnDelTrans = test::control<QPushButton>(page, "BtnDelTrans");
+    QTreeWidget *ListTransfer = test::control<QTreeWidget>(page, "ListTransfer");
+    QSpinBox *SpinLimit = test::control<QSpinBox>(page, "SpinLimit");
     Page()
     {
         tables.clearHolidays(); // the lists start from the default holidays
@@ -40,11 +53,11 @@ struct Page {
 
     void addHoliday(int day, int month)
     {
-        page.ComboM->setCurrentIndex(month - 1);
-        page.SpinD->setValue(day);
-        QTest::mouseClick(page.BtnInsCel, Qt::LeftButton);
+        ComboM->setCurrentIndex(month - 1);
+        SpinD->setValue(day);
+        QTest::mouseClick(BtnInsCel, Qt::LeftButton);
     }
-    QStringList holidayLines() const { return lines(page.ListCel); }
+    QStringList holidayLines() const { return lines(ListCel); }
     static QStringList lines(const QTreeWidget *list)
     {
         QStringList out;
@@ -85,21 +98,21 @@ private slots:
         for (int day = 1; day <= 16; ++day)
             p.addHoliday(day, 7);
         QCOMPARE(p.tables.holidays().size(), 16);
-        QVERIFY(!p.page.BtnInsCel->isEnabled());
-        QVERIFY(!p.page.BtnDelCel->isEnabled());
+        QVERIFY(!p.BtnInsCel->isEnabled());
+        QVERIFY(!p.BtnDelCel->isEnabled());
 
-        p.select(p.page.ListCel, {3, 0, 15});
-        QVERIFY(p.page.BtnDelCel->isEnabled());
-        QTest::mouseClick(p.page.BtnDelCel, Qt::LeftButton);
+        p.select(p.ListCel, {3, 0, 15});
+        QVERIFY(p.BtnDelCel->isEnabled());
+        QTest::mouseClick(p.BtnDelCel, Qt::LeftButton);
         QCOMPARE(p.tables.holidays().size(), 13);
         QCOMPARE(p.holidayLines().first(), QStringLiteral("июль 2"));
-        QVERIFY(p.page.BtnInsCel->isEnabled());
-        QVERIFY(!p.page.BtnDelCel->isEnabled());
+        QVERIFY(p.BtnInsCel->isEnabled());
+        QVERIFY(!p.BtnDelCel->isEnabled());
 
-        QTest::mouseClick(p.page.BtnTemplet, Qt::LeftButton);
+        QTest::mouseClick(p.BtnTemplet, Qt::LeftButton);
         QCOMPARE(p.holidayLines().size(), 12);
         QCOMPARE(p.tables.GetCel(), hex("0101 0201 0301 0401 0501 0701 2302 0803 0105 0905 1206 0411 0000000000000000"));
-        QVERIFY(p.page.BtnInsCel->isEnabled());
+        QVERIFY(p.BtnInsCel->isEnabled());
     }
 
     void lastDayOfTheMonth_data()
@@ -116,11 +129,11 @@ private slots:
         QFETCH(int, month);
         QFETCH(int, maximum);
         Page p;
-        p.page.ComboM->setCurrentIndex(0);
-        p.page.SpinD->setValue(31);
-        p.page.ComboM->setCurrentIndex(month - 1);
-        QCOMPARE(p.page.SpinD->maximum(), maximum);
-        QCOMPARE(p.page.SpinD->value(), maximum);
+        p.ComboM->setCurrentIndex(0);
+        p.SpinD->setValue(31);
+        p.ComboM->setCurrentIndex(month - 1);
+        QCOMPARE(p.SpinD->maximum(), maximum);
+        QCOMPARE(p.SpinD->value(), maximum);
     }
 
     // Transfers: entered for today or later, in date order, encoded for the meter.
@@ -128,30 +141,30 @@ private slots:
     {
         Page p;
         p.page.setToday([] { return QDate(2027, 4, 20); });
-        p.page.DTPTrans->setDate(QDate(2027, 4, 1));
-        QCOMPARE(p.page.DTPTrans->date(), QDate(2027, 4, 20));
-        p.page.DTPTrans->setDate(QDate(2027, 5, 1));
-        p.page.ComboTrans->setCurrentIndex(5);
-        QTest::mouseClick(p.page.BtnInsTrans, Qt::LeftButton);
-        p.page.DTPTrans->setDate(QDate(2027, 4, 30));
-        p.page.ComboTrans->setCurrentIndex(7);
-        QTest::mouseClick(p.page.BtnInsTrans, Qt::LeftButton);
+        p.DTPTrans->setDate(QDate(2027, 4, 1));
+        QCOMPARE(p.DTPTrans->date(), QDate(2027, 4, 20));
+        p.DTPTrans->setDate(QDate(2027, 5, 1));
+        p.ComboTrans->setCurrentIndex(5);
+        QTest::mouseClick(p.BtnInsTrans, Qt::LeftButton);
+        p.DTPTrans->setDate(QDate(2027, 4, 30));
+        p.ComboTrans->setCurrentIndex(7);
+        QTest::mouseClick(p.BtnInsTrans, Qt::LeftButton);
         QCOMPARE(p.tables.GetTrans().left(8), hex("30042708 01052706"));
-        const QStringList lines = Page::lines(p.page.ListTransfer);
+        const QStringList lines = Page::lines(p.ListTransfer);
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines.at(1), text::shortDate(QDate(2027, 5, 1)) + QStringLiteral(" суббота"));
 
         // The table keeps the year in two digits: no date past 2099 gets in.
-        p.page.DTPTrans->setDate(QDate(2100, 1, 5));
-        QTest::mouseClick(p.page.BtnInsTrans, Qt::LeftButton);
+        p.DTPTrans->setDate(QDate(2100, 1, 5));
+        QTest::mouseClick(p.BtnInsTrans, Qt::LeftButton);
         QCOMPARE(p.tables.transfers().size(), 3);
         QVERIFY(p.tables.transfers().last().date.year() <= 2099);
         QCOMPARE(schedule::decodeTransferTable(p.tables.GetTrans())->size(), 3);
 
-        p.select(p.page.ListTransfer, {0, 2});
-        QTest::mouseClick(p.page.BtnDelTrans, Qt::LeftButton);
+        p.select(p.ListTransfer, {0, 2});
+        QTest::mouseClick(p.BtnDelTrans, Qt::LeftButton);
         QCOMPARE(p.tables.transfers().size(), 1);
-        QVERIFY(!p.page.BtnDelTrans->isEnabled());
+        QVERIFY(!p.BtnDelTrans->isEnabled());
     }
 
     // Tables from a meter or a file: bad entries skipped, a wrong length ignored.
@@ -164,19 +177,19 @@ private slots:
         p.tables.SetCel(QByteArray(31, '\x01'));
         QCOMPARE(p.holidayLines(), QStringList{"февраль 31"});
         p.tables.SetTrans(hex("31022701").leftJustified(64, '\0'));
-        QCOMPARE(p.page.ListTransfer->topLevelItemCount(), 0);
+        QCOMPARE(p.ListTransfer->topLevelItemCount(), 0);
     }
 
     void limitCoefficient()
     {
         Page p;
-        QCOMPARE(p.page.SpinLimit->value(), 1);
-        p.page.SpinLimit->setValue(40);
+        QCOMPARE(p.SpinLimit->value(), 1);
+        p.SpinLimit->setValue(40);
         QCOMPARE(p.tables.limitCoefficient(), 40);
         p.tables.setLimitCoefficient(0); // a 0 from a file shows as 1
-        QCOMPARE(p.page.SpinLimit->value(), 1);
+        QCOMPARE(p.SpinLimit->value(), 1);
         p.tables.setLimitCoefficient(200);
-        QCOMPARE(p.page.SpinLimit->value(), 200);
+        QCOMPARE(p.SpinLimit->value(), 200);
     }
 
     // The whole tab: both pages, one model and one set of tables; a new
@@ -197,7 +210,8 @@ private slots:
 
         tables.SetTrans(hex("01052706").leftJustified(64, '\0'));
         model.SetShedule({hex("00000000FFFF0F")});
-        QCOMPARE(tab.frame().ListViewDays->topLevelItemCount(), 1);
+        auto *zones = test::control<QTreeWidget>(page, "ListViewDays");
+        QCOMPARE(zones->topLevelItemCount(), 1);
         pages->setCurrentWidget(page.findChild<QWidget *>("TabSheet6"));
 
         // What a new schedule does.
@@ -206,9 +220,9 @@ private slots:
         tables.clearTransfers();
         tab.showEditor();
         QCOMPARE(pages->currentWidget(), editorPage);
-        QCOMPARE(tab.frame().ListViewDays->topLevelItemCount(), 0);
-        QCOMPARE(tab.holidaysPage().ListCel->topLevelItemCount(), 12);
-        QCOMPARE(tab.holidaysPage().ListTransfer->topLevelItemCount(), 0);
+        QCOMPARE(zones->topLevelItemCount(), 0);
+        QCOMPARE(test::control<QTreeWidget>(page, "ListCel")->topLevelItemCount(), 12);
+        QCOMPARE(test::control<QTreeWidget>(page, "ListTransfer")->topLevelItemCount(), 0);
     }
 
     void everyControlIsNamed()

@@ -3,9 +3,9 @@
 // from outside the tab.
 
 #include "TestUtil.h"
+#include "support/Control.h"
 #include "support/FormRig.h"
 #include "app/schedule/HolidaysPage.h"
-#include "app/schedule/ScheduleTab.h"
 #include "app/schedule/TFrameShedule.h"
 #include "schedule/ScheduleModel.h"
 #include "schedule/ScheduleTables.h"
@@ -25,23 +25,25 @@ private slots:
     {
         FormRig rig;
         app::TFormMain &form = rig.open();
-        app::ScheduleTab &tab = test::part<app::ScheduleTab>(form);
         auto *tabSched = rig.find<QWidget>("TabSched");
         QVERIFY(tabSched);
         auto *pages = rig.find<QWidget>("PageTariff");
         QVERIFY(tabSched->isAncestorOf(pages));
-        QVERIFY(pages->isAncestorOf(&tab.frame()));
+        auto &frame = test::part<app::TFrameShedule>(form);
+        auto &holidays = test::part<app::HolidaysPage>(form);
+        QVERIFY(pages->isAncestorOf(&frame));
 
         // The default holidays are listed from the start.
-        QCOMPARE(tab.holidaysPage().ListCel->topLevelItemCount(), 12);
+        QCOMPARE(test::control<QTreeWidget>(holidays, "ListCel")->topLevelItemCount(), 12);
         QCOMPARE(form.scheduleTables().holidays().size(), 12);
 
         // A schedule loaded or read elsewhere shows in the editor at once.
         QVERIFY(form.scheduleModel().SetShedule({hex("00000000FFFF0F"), hex("11070000FFFF0F")}));
-        QCOMPARE(tab.frame().ListViewDays->topLevelItemCount(), 2);
+        QCOMPARE(test::control<QTreeWidget>(frame, "ListViewDays")->topLevelItemCount(), 2);
+        auto *limit = test::control<QSpinBox>(holidays, "SpinLimit");
         form.scheduleTables().setLimitCoefficient(25);
-        QCOMPARE(tab.holidaysPage().SpinLimit->value(), 25);
-        tab.holidaysPage().SpinLimit->setValue(30);
+        QCOMPARE(limit->value(), 25);
+        limit->setValue(30);
         QCOMPARE(form.scheduleTables().limitCoefficient(), 30);
     }
 };

@@ -78,7 +78,7 @@ struct MeterRig : FormRig {
     app::SettingsTab &settings() { return test::part<app::SettingsTab>(*form); }
     bool waitUntilRead()
     {
-        return QTest::qWaitFor([this] { return form->actions().ActionSetting->isEnabled()
+        return QTest::qWaitFor([this] { return test::action(*form, "ActionSetting")->isEnabled()
                                             && !form->meterInfo().mainValue(meter::MeterInfo::RowNumber).isEmpty(); },
                                10000);
     }
@@ -178,7 +178,7 @@ private slots:
         QVERIFY(tab.datePickerFollowsClock());
 
         rig.find<QDateEdit>("DatePicker")->setDate(QDate(2030, 1, 1));
-        rig.form->actions().ActionReset->trigger();            // a new meter is expected
+        test::action(*rig.form, "ActionReset")->trigger();            // a new meter is expected
         QTRY_COMPARE(rig.find<QTimeEdit>("TimePicker")->time(), now.time());  // the 500 ms timer runs
         QCOMPARE(rig.find<QDateEdit>("DatePicker")->date(), now.date());
     }
@@ -266,9 +266,9 @@ private slots:
         rig.find<QSpinBox>("SpinNewAddr")->setValue(8);
         rig.find<QComboBox>("ComboNewBaud")->setCurrentIndex(3);
 
-        form.actions().ActionSetting->trigger();
-        QVERIFY(!form.actions().ActionSetting->isEnabled());
-        QVERIFY(!form.actions().ActionTxt->isEnabled());
+        test::action(form, "ActionSetting")->trigger();
+        QVERIFY(!test::action(form, "ActionSetting")->isEnabled());
+        QVERIFY(!test::action(form, "ActionTxt")->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), app::Indicator::Green, 15000);
         const sim::MeterState s = rig.server.state();
         QCOMPARE(s.serialNumber, 4711u);
@@ -313,12 +313,11 @@ private slots:
         app::TFormMain &form = rig.connectToMeter();
         QVERIFY(rig.waitUntilRead());
         app::SettingsTab &tab = rig.settings();
-        const app::MainActions &actions = form.actions();
 
         rig.find<QCheckBox>("CheckComment")->setChecked(true);
         rig.find<QLineEdit>("EditComment")->setText(QStringLiteral("Щит ä 😀"));
         rig.server.clearReceived();
-        actions.ActionSetting->trigger();
+        test::action(form, "ActionSetting")->trigger();
         QCOMPARE(rig.messages.size(), 1);
         QVERIFY(rig.messages[0].text.contains(QStringLiteral("ä")));
         QVERIFY(rig.messages[0].text.contains(QStringLiteral("😀")));
@@ -333,7 +332,7 @@ private slots:
         rig.find<QCheckBox>("CheckPassword")->setChecked(true);
         rig.find<QCheckBox>("CheckShedule")->setChecked(true);
         QVERIFY(rig.find<QLineEdit>("LabeledPassW")->text().isEmpty());
-        actions.ActionSetting->trigger();
+        test::action(form, "ActionSetting")->trigger();
         QVERIFY(form.engine().SettingsWriteActive());
         const auto received = [&rig](int code) {
             int n = 0;
@@ -342,7 +341,7 @@ private slots:
             return n;
         };
         QTRY_VERIFY_WITH_TIMEOUT(received(link::fn::WriteTime) == 1, 10000);
-        for (QAction *action : {actions.ActionSetting, actions.ActionFixDb, actions.ActionWriteSched})
+        for (QAction *action : {test::action(form, "ActionSetting"), test::action(form, "ActionFixDb"), test::action(form, "ActionWriteSched")})
             QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
         QCOMPARE(tab.owner().ActionSettingExecute(QStringLiteral("1")), meter::SettingsOwner::Start::Busy);
         QCOMPARE(form.scheduleExchange().startWrite(schedule::takeImage(form.scheduleModel(), form.scheduleTables()),
@@ -350,7 +349,7 @@ private slots:
                  schedule::ScheduleExchange::Start::Busy);
         tab.ActionSettingExecute();
         QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), app::Indicator::Green, 15000);
-        QTRY_VERIFY(actions.ActionSetting->isEnabled());
+        QTRY_VERIFY(test::action(form, "ActionSetting")->isEnabled());
         QCOMPARE(received(link::fn::WriteTime), 1);
         QCOMPARE(received(link::fn::WriteBilling), 1);
         QCOMPARE(rig.server.state().password, quint16(meter::DefaultPassword));
@@ -406,13 +405,13 @@ private slots:
             }
         });
         closer.start();
-        form.actions().ActionSetting->trigger();
+        test::action(form, "ActionSetting")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(!boxText.isEmpty(), 10000);
         QCOMPARE(boxText, QStringLiteral("Во время записи установок произошла ошибка. Описание смотрите на закладке Протокол."));
         QCOMPARE(boxTitle, QStringLiteral("Ошибка"));
         QCOMPARE(boxIcon, QMessageBox::Critical);
         QCOMPARE(shownWithBox, app::Indicator::Red);
-        QTRY_VERIFY(test::part<app::ProtocolTab>(form).Memo_Terminal->toPlainText().contains(
+        QTRY_VERIFY(rig.find<QPlainTextEdit>("Memo_Terminal")->toPlainText().contains(
             QStringLiteral("Ошибка: Нет доступа для записи (ввод пароля)")));
         QCOMPARE(rig.server.state().displayMask, mask);
         QVERIFY(!rig.server.receivedRequests().contains(QByteArray::fromHex("0e0301")));
@@ -431,7 +430,7 @@ private slots:
         report.setUrlOpener([&](const QUrl &url) { opened << url; return true; });
 
         // Before any meter answered: the fixed lines and nothing after "Индикатор".
-        form.actions().ActionReset->trigger();
+        test::action(form, "ActionReset")->trigger();
         report.ActionTxtExecute();
         QByteArray expected;
         for (int row = 0; row < 21; ++row)
@@ -600,7 +599,7 @@ private slots:
                                       "description = \"Щит 2\"\n"));
         templates.setFileChooser([&path](bool) { return path; });
         rig.find<QPushButton>("BtnLoadTemplate")->click();
-        form.actions().ActionSetting->trigger();
+        test::action(form, "ActionSetting")->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(form.indicator(), app::Indicator::Green, 15000);
 
         QSignalSpy shown(&templates, &app::SettingsTemplateActions::comparisonShown);

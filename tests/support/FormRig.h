@@ -5,7 +5,9 @@
 
 #include "app/AppSettings.h"
 #include "app/TFormMain.h"
+#include "support/Control.h"
 
+#include <QAction>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -39,6 +41,12 @@ T &part(const QObject &window)
     if (!found)
         qFatal("the window has no %s", T::staticMetaObject.className());
     return *found;
+}
+
+// One of the window's actions by its object name (ActionConnect, ActionSetting, ...).
+inline QAction *action(const QObject &window, const char *name)
+{
+    return control<QAction>(window, QLatin1String(name));
 }
 
 struct FormRig {

@@ -38,6 +38,7 @@ public:
     void BtnInsTransClick();
     void BtnDelTransClick();
 
+private:
     QGroupBox *GroupBox6;
     QComboBox *ComboM;
     QSpinBox *SpinD;
@@ -54,7 +55,6 @@ public:
     QGroupBox *GroupBox12;
     QSpinBox *SpinLimit; // the schedule's limit coefficient
 
-private:
     void listHolidays();
     void listTransfers();
 

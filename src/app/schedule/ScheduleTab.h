@@ -25,8 +25,6 @@ class ScheduleTab : public QObject
 public:
     ScheduleTab(QWidget *page, schedule::ScheduleModel &model, schedule::ScheduleTables &tables);
 
-    TFrameShedule &frame() { return *m_frame; }
-    HolidaysPage &holidaysPage() { return *m_holidays; }
     // Brings the editor page forward (a new, loaded or read schedule is shown there).
     void showEditor();
     // A schedule read's progress on the gauge over the pages (hidden otherwise).

@@ -65,6 +65,7 @@ public:
     void BitBtnUndoClick();
     void chooseTariffColor(int tariff);
 
+private:
     YearGrid *StringGrid1;
     QLabel *Label_0_00;
     QLabel *Label_12_00;
@@ -91,7 +92,6 @@ public:
     QLabel *StatusPanel0; // number of records in WorkList
     QColorDialog *ColorDialogTarif;
 
-private:
     using TariffButtons = std::array<QRadioButton *, 3>;
     // A group of a leading input and the three buttons "1", "2", "3" named prefix1..prefix3.
     QGroupBox *tariffGroup(const char *name, const QString &caption, const char *buttonPrefix,

@@ -1,6 +1,7 @@
 #include "JournalTab.h"
 
 #include "app/tabs/JournalChart.h"
+#include "app/tabs/JournalOutput.h"
 #include "common/TextFormat.h"
 #include "link/ExchangeEngine.h"
 
@@ -163,7 +164,7 @@ JournalTab::JournalTab(QWidget *page, link::ExchangeEngine &engine, journals::Jo
             &JournalTab::BtnReadJournalOnOffClick);
 
     connect(&owner, &journals::JournalOwner::readStarted, this, [this](JournalKind kind, int maximum) {
-        list(kind)->clear();
+        m_pages[index(kind)].list->clear();
         GaugeJournal->setRange(0, maximum);
         GaugeJournal->setValue(0);
     });
@@ -178,7 +179,7 @@ JournalTab::JournalTab(QWidget *page, link::ExchangeEngine &engine, journals::Jo
     });
     connect(&owner, &journals::JournalOwner::chartChanged, this,
             [this](JournalKind kind, const QList<journals::ChartBar> &bars) {
-                if (JournalChart *c = chart(kind))
+                if (JournalChart *c = m_pages[index(kind)].chart)
                     c->setBars(bars);
             });
     connect(&owner, &journals::JournalOwner::finished, this, &JournalTab::fitColumns);
@@ -271,7 +272,7 @@ void JournalTab::setControlsEnabled(bool enabled)
 void JournalTab::fitColumns(JournalKind kind)
 {
     // The columns keep their widths unless the texts need more room.
-    QTreeWidget *l = list(kind);
+    QTreeWidget *l = m_pages[index(kind)].list;
     const QList<journals::JournalColumn> &columns = journals::journalColumns(kind);
     for (int c = 0; c < columns.size(); ++c) {
         l->resizeColumnToContents(c);
@@ -281,7 +282,17 @@ void JournalTab::fitColumns(JournalKind kind)
 
 void JournalTab::addRow(JournalKind kind, int at, const QStringList &row)
 {
-    list(kind)->insertTopLevelItem(at, new QTreeWidgetItem(row));
+    m_pages[index(kind)].list->insertTopLevelItem(at, new QTreeWidgetItem(row));
+}
+
+void JournalTab::bindOutput(JournalOutput &output)
+{
+    for (const JournalKind kind : journals::allJournalKinds()) {
+        const Page &page = m_pages[index(kind)];
+        const journals::JournalTable &table = m_owner.table(kind);
+        output.addJournal(kind, page.exportButton, page.printButton, JournalOutput::listGrid(page.list),
+                          [&table] { return qint64(table.meterNumber()); });
+    }
 }
 
 void JournalTab::BtnReadJournalYearClick()

@@ -3,8 +3,8 @@
 // read, export and print buttons, its inputs and its list; the yearly, daily
 // and profile pages add a bar chart below a splitter. The progress gauge
 // lies below the pages. Reading, decoding, ordering and the chart bars are
-// the journal owner's; the tab shows what the owner reports. The export and
-// print buttons are wired by the export and printing code.
+// the journal owner's; the tab shows what the owner reports. The tab hands
+// its export and print buttons to the export and printing code.
 
 #include "app/tabs/TabMessages.h"
 #include "journals/JournalOwner.h"
@@ -28,6 +28,7 @@ class QAction;
 namespace kelvar::app {
 
 class JournalChart;
+class JournalOutput;
 
 class JournalTab : public QObject
 {
@@ -40,15 +41,9 @@ public:
     // default the save dialog SPD.
     void setSaveFileNameSource(std::function<QString()> source) { m_saveFileName = std::move(source); }
 
-    journals::JournalOwner &owner() { return m_owner; }
-
-    // The list, chart (null for the settings and power-on journals) and the
-    // export and print buttons of a journal's page.
-    QTreeWidget *list(journals::JournalKind kind) const { return m_pages[index(kind)].list; }
-    JournalChart *chart(journals::JournalKind kind) const { return m_pages[index(kind)].chart; }
-    QPushButton *exportButton(journals::JournalKind kind) const { return m_pages[index(kind)].exportButton; }
-    QPushButton *printButton(journals::JournalKind kind) const { return m_pages[index(kind)].printButton; }
-    QPushButton *readButton(journals::JournalKind kind) const { return m_pages[index(kind)].readButton; }
+    // Hands each page's export and print buttons, its list and the meter
+    // number the list was read from to the export and printing code.
+    void bindOutput(JournalOutput &output);
 
     void BtnReadJournalYearClick();
     void BtnReadJournalDayClick();
@@ -57,15 +52,6 @@ public:
     void BtnReadJournalOnOffClick();
     // "Сохранить" of PopupChart: the active page's chart as a bitmap.
     void N8Click();
-
-    QTabWidget *PageJournal;
-    QProgressBar *GaugeJournal;
-    QSpinBox *SpinYea;
-    QComboBox *ComboMonth;
-    QSpinBox *SpinYear;
-    QDateEdit *DTPProfile;
-    QMenu *PopupChart;
-    QAction *N8;
 
 private:
     struct Page {
@@ -83,6 +69,14 @@ private:
     void addRow(journals::JournalKind kind, int index, const QStringList &row);
     void fitColumns(journals::JournalKind kind);
 
+    QTabWidget *PageJournal;
+    QProgressBar *GaugeJournal;
+    QSpinBox *SpinYea;
+    QComboBox *ComboMonth;
+    QSpinBox *SpinYear;
+    QDateEdit *DTPProfile;
+    QMenu *PopupChart;
+    QAction *N8;
     journals::JournalOwner &m_owner;
     std::array<Page, journals::JournalKindCount> m_pages;
     MessageHandler m_message;

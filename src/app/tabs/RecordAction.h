@@ -47,12 +47,11 @@ public:
     // cancelled or when it cannot be written (the operator is told).
     bool BtnSavePdfClick();
 
+private:
     QPushButton *BtnRecordPrint = nullptr;
     QPushButton *BtnRecordPdf = nullptr;
     QPushButton *BtnRecordClose = nullptr;
     QPrintPreviewWidget *PreviewRecord = nullptr;
-
-private:
     report::ProgrammingRecord m_record;
     std::unique_ptr<QPrinter> m_printer;
     std::function<QString(const QString &)> m_choose;
