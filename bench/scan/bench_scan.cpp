@@ -10,7 +10,6 @@
 
 #include "BenchFigures.h"
 #include "link/Catalogue.h"
-#include "link/EngineLine.h"
 #include "link/ExchangeEngine.h"
 #include "link/LinkPacing.h"
 #include "link/QSerialPortChannel.h"
@@ -93,7 +92,7 @@ Run scanOnce(Protocol protocol, int baudIndex)
     engine.setPortName(server.devicePath());
     engine.setProtocol(protocol);
     engine.setBaudIndex(baudIndex);
-    link::EngineLine line(engine);
+    link::LineLender &line = engine;
     meter::MeterScan scan(line);
     QEventLoop loop;
     QObject::connect(&scan, &meter::MeterScan::finished, &loop, &QEventLoop::quit);

@@ -157,7 +157,7 @@ void MeterScanDialog::done(int result)
 
 LineScanAction::LineScanAction(link::ExchangeEngine &engine, std::function<void(int)> setAddress,
                                QAction *connectAction, QWidget *window)
-    : QObject(window), m_engine(engine), m_line(engine), m_setAddress(std::move(setAddress)), m_connect(connectAction),
+    : QObject(window), m_engine(engine), m_setAddress(std::move(setAddress)), m_connect(connectAction),
       m_window(window)
 {
     m_action = new QAction(QStringLiteral("Поиск счетчиков на &линии"), this);
@@ -176,7 +176,7 @@ void LineScanAction::open()
 {
     if (m_dialog)
         return;
-    m_dialog = new MeterScanDialog(m_line, m_window);
+    m_dialog = new MeterScanDialog(m_engine, m_window);
     m_dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_dialog, &MeterScanDialog::meterChosen, this, &LineScanAction::choose);
     m_dialog->open();

@@ -6,7 +6,6 @@
 // click on a meter, or "Выбрать", picks its address; the window then sets
 // it and connects to that meter.
 
-#include "link/EngineLine.h"
 #include "meter/MeterScan.h"
 
 #include <QDialog>
@@ -20,6 +19,8 @@ class QSpinBox;
 class QProgressBar;
 class QPushButton;
 class QTreeWidget;
+
+namespace kelvar::link { class ExchangeEngine; }
 
 namespace kelvar::app {
 
@@ -63,8 +64,8 @@ private:
     int m_total = 0;
 };
 
-// "Поиск счетчиков на линии" (menu "Связь"): opens the dialog on the
-// engine's line, with the whole address range; the meter picked becomes the
+// "Поиск счетчиков на линии" (menu "Связь"): opens the dialog on the line
+// the engine lends, with the whole address range; the meter picked becomes the
 // link's address (the address spin box) and the link connects to it.
 class LineScanAction : public QObject
 {
@@ -81,7 +82,6 @@ private:
     void choose(int address);
 
     link::ExchangeEngine &m_engine;
-    link::EngineLine m_line;
     std::function<void(int)> m_setAddress;
     QAction *m_connect;
     QWidget *m_window;

@@ -7,7 +7,6 @@
 #include "cli/ScanCommand.h"
 #include "journals/Journal.h"
 #include "link/Catalogue.h"
-#include "link/EngineLine.h"
 #include "link/ExchangeEngine.h"
 #include "meter/MeterInfo.h"
 #include "meter/MeterRead.h"
@@ -195,9 +194,8 @@ int scanCommand(const QCommandLineParser &p, const Options &o, const LinkOptions
     if (!link.ports.isEmpty())
         throw UsageError{QStringLiteral("scan works on one line: one --port")};
     Run run(p, o, link);
-    link::EngineLine line(run.session.engine());
     QString error;
-    const int result = scanLine(line, settings, p.isSet(o.json), run.progress, &error);
+    const int result = scanLine(run.session.engine(), settings, p.isSet(o.json), run.progress, &error);
     if (result != ExitOk)
         err() << error << Qt::endl;
     return result;

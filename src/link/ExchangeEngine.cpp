@@ -65,22 +65,6 @@ ExchangeEngine::~ExchangeEngine() = default;
 
 // --- Link settings ---------------------------------------------------------
 
-void ExchangeEngine::setAddress(int address)
-{
-    if (m_probe)
-        m_operator.address = qBound(0, address, 255);
-    else
-        m_transport.setAddress(address);
-}
-
-void ExchangeEngine::setTimeout(int milliseconds)
-{
-    if (m_probe)
-        m_operator.timeout = qMax(1, milliseconds);
-    else
-        m_transport.setTimeout(milliseconds);
-}
-
 void ExchangeEngine::setMasterMode(bool on)
 {
     m_transport.setTracing(on);
@@ -98,7 +82,6 @@ void ExchangeEngine::switchLinkParameters(int address, int baudIndex, Protocol p
 void ExchangeEngine::AbortQueue()
 {
     m_transport.stopExchange();
-    cancelProbes();
     // The flags are cleared and the queue emptied before anything is reported,
     // so nothing of the failed batch can be sent while the window shows its
     // message, and the emptied queue does not count as a completed write.
@@ -176,78 +159,43 @@ void ExchangeEngine::onQueueRanEmpty()
     // A slot of the signals above may have disconnected or queued requests.
     if (!isConnected() || !queue().isEmpty())
         return;
-    if (!m_probes.isEmpty()) {
-        startProbe();
-        return;
-    }
-    if (m_pollPaused)
-        return;
     const QByteArray poll = PollRequest(m_pollIndex);
     m_pollIndex = (m_pollIndex + 1) % PollCycleLength;
     AddCommand(poll);
 }
 
-// --- Probes ------------------------------------------------------------------
+// --- Lending the line --------------------------------------------------------
 
-void ExchangeEngine::setPollPaused(bool paused)
+SerialChannel *ExchangeEngine::lendLine()
 {
-    if (std::exchange(m_pollPaused, paused) == paused || paused)
+    if (writeBatchPending())
+        return nullptr;
+    const bool connected = isConnected();
+    SerialChannel *line = m_transport.lend();
+    if (line && connected)
+        emit EnableControls(false);
+    return line;
+}
+
+void ExchangeEngine::takeLineBack()
+{
+    if (!lineLent())
         return;
-    // Polling resumes at once when nothing is queued.
-    if (isConnected() && !portLost() && queue().isEmpty() && !m_probe)
-        onQueueRanEmpty();
+    m_transport.takeBack();
+    // The poll starts afresh (linkReady), and so does the meter information.
+    if (isConnected())
+        emit ResetMeterInfo();
 }
 
-void ExchangeEngine::probe(int address, const QByteArray &frame, int timeoutMs)
+LineFormat ExchangeEngine::lineFormat() const
 {
-    m_probes.append({qBound(0, address, 255), frame, qMax(1, timeoutMs)});
-    if (isConnected() && !portLost() && queue().isEmpty() && !m_probe)
-        startProbe();
-}
-
-void ExchangeEngine::startProbe()
-{
-    const Probe next = m_probes.takeFirst();
-    m_operator = {m_transport.address(), m_transport.timeout()};
-    m_probe = next;
-    m_transport.setAddress(next.address);
-    m_transport.setTimeout(next.timeout);
-    m_transport.AddCommand(next.frame);
-}
-
-void ExchangeEngine::endProbe(const QByteArray &response)
-{
-    const int address = m_probe->address;
-    m_probe.reset();
-    m_transport.stopExchange();
-    m_transport.setAddress(m_operator.address);
-    m_transport.setTimeout(m_operator.timeout);
-    emit probeFinished(address, response);
-    // Only the probe goes; requests queued behind it follow.
-    m_transport.RemoveCommand();
-}
-
-void ExchangeEngine::cancelProbes()
-{
-    if (!probing())
-        return;
-    m_probes.clear();
-    if (m_probe) {
-        m_probe.reset();
-        m_transport.setAddress(m_operator.address);
-        m_transport.setTimeout(m_operator.timeout);
-    }
-    emit probesCancelled();
+    return {protocol(), baudRate(baudIndex()), parityIndex()};
 }
 
 // --- Responses and time-outs -------------------------------------------------
 
 void ExchangeEngine::onResponse(const QByteArray &response)
 {
-    if (m_probe) {
-        endProbe(response);
-        return;
-    }
     if (m_responseHandler) {
         m_responseHandler(response);
         return;
@@ -276,10 +224,6 @@ void ExchangeEngine::repeatRequest()
 
 void ExchangeEngine::onTimedOut()
 {
-    if (m_probe) {
-        endProbe({});
-        return;
-    }
     if (m_addressSearch) {
         const int current = address();
         setAddress(current >= 255 ? 0 : current + 1);
@@ -363,7 +307,6 @@ bool ExchangeEngine::ActionDisconnectExecute()
 {
     emit statusCleared();
     const bool wasLost = portLost();
-    cancelProbes();
     const bool closed = m_transport.close();
     if (wasLost)
         emit portLostChanged(false, {});
@@ -379,7 +322,6 @@ bool ExchangeEngine::ActionDisconnectExecute()
 void ExchangeEngine::ActionFindAddressExecute()
 {
     m_addressSearch = true;
-    cancelProbes();
     if (address() != 0) {
         setAddress(0);
         emit addressChanged(0);

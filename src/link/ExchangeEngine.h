@@ -6,8 +6,8 @@
 // to the response handler (the dispatcher), which accepts them with
 // RemoveCommand or fails them. The session counts time-outs in a row, runs
 // the address search and the production fall-back to address 0, starts and
-// ends write and read batches, formats the protocol-view lines and sends
-// probes to any address outside the poll cycle (a bus scan).
+// ends write and read batches, formats the protocol-view lines and lends its
+// line to a bus scan (LineLender).
 //
 // Everything runs on one thread. Besides the transport's timers there is
 // one of the session's own: 2 s after a batch result the meter information
@@ -17,6 +17,7 @@
 // dialog; the window's presenter (app/EnginePresenter) turns the signals into
 // the result indicator and the enabling of actions.
 
+#include "link/LineLender.h"
 #include "link/Transport.h"
 
 #include <QByteArray>
@@ -25,7 +26,6 @@
 #include <QString>
 #include <QTimer>
 #include <functional>
-#include <optional>
 
 class QTime;
 
@@ -34,7 +34,7 @@ namespace kelvar::link {
 // A batch of writes an owner queues as one operation.
 enum class WriteBatch { Settings, Schedule, Calibration };
 
-class ExchangeEngine : public QObject
+class ExchangeEngine : public QObject, public LineLender
 {
     Q_OBJECT
 public:
@@ -65,10 +65,9 @@ public:
     // --- Link settings (the window's SpinAddr, ComboMode, ComboParity,
     // ComboBaud, ComboPort, SpinTimer), kept by the transport. The window
     // sets them; the engine reports its own changes through addressChanged
-    // and linkParametersChanged. While a probe is on the line, address and
-    // time-out are the operator's, applied again when it ends.
-    void setAddress(int address);             // 0..255
-    int address() const { return m_probe ? m_operator.address : m_transport.address(); }
+    // and linkParametersChanged.
+    void setAddress(int address) { m_transport.setAddress(address); } // 0..255
+    int address() const { return m_transport.address(); }
     void setProtocol(Protocol protocol) { m_transport.setProtocol(protocol); } // fixed while connected
     Protocol protocol() const { return m_transport.protocol(); }
     void setParityIndex(int index) { m_transport.setParityIndex(index); }
@@ -77,8 +76,8 @@ public:
     int baudIndex() const { return m_transport.baudIndex(); }
     void setPortName(const QString &name) { m_transport.setPortName(name); } // empty: there is none
     QString portName() const { return m_transport.portName(); }
-    void setTimeout(int milliseconds);
-    int timeout() const { return m_probe ? m_operator.timeout : m_transport.timeout(); }
+    void setTimeout(int milliseconds) { m_transport.setTimeout(milliseconds); }
+    int timeout() const { return m_transport.timeout(); }
     void setRequestPause(int milliseconds) { m_transport.setRequestPause(milliseconds); }
     int requestPause() const { return m_transport.requestPause(); }
     int sendInterval() const { return m_transport.sendInterval(); }
@@ -136,24 +135,21 @@ public:
     void RemoveCommand() { m_transport.RemoveCommand(); }
     // Stops the time-out and empties the queue; a pending settings or schedule
     // write is reported as failed (writeBatchEnded, writeFailed) after the
-    // queue is already empty. Probes still waiting are cancelled.
+    // queue is already empty.
     void AbortQueue();
 
-    // --- Polling and probes (a bus scan). With polling paused, an empty
-    // queue stays empty instead of taking the next poll request. A probe is
-    // one request (function code, length, data) to any address under its own
-    // time-out, outside the poll cycle: it goes out when the queue runs empty,
-    // ahead of the next poll, to that address (the operator's address and
-    // time-out stay as they are), and its end is reported by probeFinished
-    // with the response (function code, length, data; an error reply too),
-    // or empty on a time-out. A probe's answer does not reach the response
-    // handler, and its time-out neither counts towards the six in a row nor
-    // aborts the queue. Aborting the queue, disconnecting or losing the port
-    // cancels the probes (probesCancelled).
-    void setPollPaused(bool paused);
-    bool pollPaused() const { return m_pollPaused; }
-    void probe(int address, const QByteArray &frame, int timeoutMs);
-    bool probing() const { return m_probe || !m_probes.isEmpty(); }
+    // --- Lending the line (the meter scan). While lent the session neither
+    // polls nor sends, the exchange on the line and the queue are dropped and
+    // the read and write controls are off; the borrower has the open channel
+    // (a disconnected session opens its port for the loan). Refused (nullptr)
+    // while a write batch is pending, while lent already or while the port is
+    // lost. When the line comes back the poll starts afresh at the link's own
+    // address and the meter information is read afresh (ResetMeterInfo): the
+    // operator may pick another meter of the line.
+    SerialChannel *lendLine() override;
+    void takeLineBack() override;
+    LineFormat lineFormat() const override;
+    bool lineLent() const { return m_transport.isLent(); }
 
     // --- Used by the response dispatcher.
     // Complete responses (address removed) are handed to this handler.
@@ -195,7 +191,7 @@ signals:
     void statusCleared();                             // status panels 0 and 1 emptied
     void EnableControls(bool enabled);                // the read and write controls
     void answered();                                  // meterAnswered
-    void meterSilent();                               // a time-out outside the address search and probes
+    void meterSilent();                               // a time-out outside the address search
     void connectionChanged(bool connected);           // ActionConnect/ActionDisconnect and the link controls
     // A pending write failed; the window shows the text in a message box
     // titled "Ошибка". Delivered from the event loop, after the engine's
@@ -213,22 +209,8 @@ signals:
     void linkParametersChanged(int address, int baudIndex, kelvar::link::Protocol protocol, int parityIndex);
     void writeBatchStarted(kelvar::link::WriteBatch batch);
     void writeBatchEnded(kelvar::link::WriteBatch batch, bool completed);
-    void probeFinished(int address, const QByteArray &response); // empty: time-out
-    void probesCancelled();
 
 private:
-    struct Probe
-    {
-        int address = 0;
-        QByteArray frame;
-        int timeout = 0;
-    };
-    struct LinkSetting
-    {
-        int address = 0;
-        int timeout = 0;
-    };
-
     void onQueueRanEmpty();
     void onResponse(const QByteArray &response);
     void onTimedOut();
@@ -238,9 +220,6 @@ private:
     void endBatch(WriteBatch batch, bool completed);
     void reportFailure(WriteBatch batch);
     bool &writeFlag(WriteBatch batch);
-    void startProbe();
-    void endProbe(const QByteArray &response);
-    void cancelProbes();
 
     Transport m_transport;
     ResponseHandler m_responseHandler;
@@ -254,10 +233,6 @@ private:
     bool m_calibrationWriteActive = false;
     bool m_tracePasswords = true;
     bool m_productionMode = false;
-    bool m_pollPaused = false;
-    QList<Probe> m_probes;               // waiting
-    std::optional<Probe> m_probe;        // on the line
-    LinkSetting m_operator;              // while a probe is on the line
 };
 
 } // namespace kelvar::link

@@ -21,23 +21,6 @@ quint8 at(const QByteArray &bytes, qsizetype i)
 }
 } // namespace
 
-int LineFormat::bitsPerCharacter() const
-{
-    if (protocol == Protocol::Rs485)
-        return link::bitsPerCharacter(Parity::Mark, 1);
-    return link::bitsPerCharacter(ModbusParities[qBound(0, parityIndex, 2)], parityIndex == 0 ? 2 : 1);
-}
-
-qint64 LineFormat::wireUs(qsizetype characters) const
-{
-    return link::wireTimeUs(characters, baud, bitsPerCharacter());
-}
-
-qint64 LineFormat::silentUs() const
-{
-    return link::silentIntervalUs(baud, bitsPerCharacter());
-}
-
 LineProbe::LineProbe(SerialChannel *channel, const LineFormat &format, QObject *parent)
     : QObject(parent), m_channel(channel), m_format(format), m_waitUs(format.wireUs(1))
 {

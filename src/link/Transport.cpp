@@ -161,7 +161,7 @@ void Transport::stopExchange(bool dropResponse)
 void Transport::CommandsChange()
 {
     if (!m_queue.isEmpty()) {
-        if (m_connected) {
+        if (m_connected && !m_lent) {
             m_current = m_queue.first();
             // With the port lost nothing can be sent; reopening starts afresh.
             if (!m_portLost)
@@ -172,7 +172,7 @@ void Transport::CommandsChange()
         return;
     }
     m_current.clear();
-    if (m_connected && !m_portLost)
+    if (m_connected && !m_portLost && !m_lent)
         emit queueRanEmpty();
 }
 
@@ -228,7 +228,7 @@ void Transport::lineWritten(qsizetype bytes)
 
 void Transport::TimerCommandTimer()
 {
-    if (!m_channel->isOpen() || m_timerOut.isActive())
+    if (m_lent || !m_channel->isOpen() || m_timerOut.isActive())
         return;
     if (m_requestPause < CommandInterval) {
         // Bytes that came in during the wait (the tail of a late reply) keep
@@ -305,8 +305,8 @@ void Transport::onBytesArrived()
 
 QByteArray Transport::takeArrived()
 {
-    // A closed transport leaves the port to whoever opened it (the meter scan).
-    if (!m_connected || !m_channel->isOpen())
+    // A closed or lent transport leaves the port's bytes to the borrower (the meter scan).
+    if (!m_connected || m_lent || !m_channel->isOpen())
         return {};
     const QByteArray bytes = m_channel->readAll();
     if (bytes.isEmpty())
@@ -448,6 +448,10 @@ void Transport::onDeviceLost()
 {
     if (!m_connected || m_portLost)
         return;
+    if (m_lent) {
+        m_lostWhileLent = true;
+        return;
+    }
     // Nobody closed the link: it stays up and the same port is opened again
     // every second; what was in flight has failed.
     m_portLost = true;
@@ -488,6 +492,8 @@ bool Transport::open()
 {
     if (m_connected)
         return true;
+    if (m_lent)
+        return false;
     if (!openChannel())
         return false;
     m_connected = true;
@@ -503,6 +509,7 @@ bool Transport::close()
     stopTimers();
     m_timerReopen.stop();
     m_portLost = false;
+    m_lent = m_lostWhileLent = false; // a loan ends with the line
     const bool closed = m_channel->close();
     // The link counts as down before the queue is emptied, so emptying it
     // does not report an empty queue.
@@ -512,6 +519,46 @@ bool Transport::close()
     clearQueue();
     m_current.clear();
     return closed;
+}
+
+// --- Lending the line --------------------------------------------------------
+
+SerialChannel *Transport::lend()
+{
+    if (m_lent || m_portLost)
+        return nullptr;
+    if (!m_connected) {
+        if (!openChannel())
+            return nullptr;
+        m_lent = true;
+        return m_channel;
+    }
+    // Lent before the queue empties, so emptying it reports nothing.
+    m_lent = true;
+    stopTimers();
+    m_addressSent = false;
+    m_buffer.clear();
+    clearQueue();
+    return m_channel;
+}
+
+void Transport::takeBack()
+{
+    if (!std::exchange(m_lent, false))
+        return;
+    if (!m_connected) {
+        m_channel->close();
+        return;
+    }
+    if (std::exchange(m_lostWhileLent, false)) {
+        onDeviceLost();
+        return;
+    }
+    // The borrower's character format goes with it; the first request
+    // follows as after opening.
+    m_channel->setParity(Parity::None);
+    m_channel->setStopBits(1);
+    m_timerStart.start();
 }
 
 // --- Trace -------------------------------------------------------------------

@@ -117,6 +117,17 @@ public:
     // head: false, and nothing is sent, once it went out MaxTries times.
     bool resend();
 
+    // --- Lending the line (a bus scan). While lent the transport neither
+    // sends nor reads and drops what is queued: the borrower has the open
+    // channel to itself. An open transport drops the exchange on the line and
+    // starts afresh when the line comes back (linkReady, as after opening);
+    // a closed one opens its port for the loan and closes it again after.
+    // nullptr, and nothing changes, when lent already, while the port is
+    // lost, or when the port cannot be opened.
+    SerialChannel *lend();
+    void takeBack();
+    bool isLent() const { return m_lent; }
+
 signals:
     // A whole response to the request on the line, CRC checked, address
     // removed; the time-out still runs until the driver stops the exchange.
@@ -194,6 +205,8 @@ private:
     bool m_connected = false;
     bool m_portLost = false;
     bool m_addressSent = false; // "Rs-485": the address byte went out at mark parity, the frame not yet
+    bool m_lent = false;
+    bool m_lostWhileLent = false; // the device went away while lent: reported when it comes back
     bool m_tracing = false;
 };
 

@@ -1,12 +1,12 @@
-// The transport on its own and the session's probes, over real
+// The transport on its own and the session lending its line, over real
 // pseudo-terminals against simulated meters: two transports running side by
 // side in one thread, each with its own meter, protocol type and pause, and a
-// bus scan by probes that leaves the operator's address and the time-out
-// count alone.
+// probe of another meter on the bus through the session's lent line.
 
 #include "EngineTest.h"
 #include "link/Catalogue.h"
 #include "link/ExchangeEngine.h"
+#include "link/LineProbe.h"
 #include "link/QSerialPortChannel.h"
 #include "link/Transport.h"
 #include "metersim/MeterServer.h"
@@ -14,6 +14,8 @@
 
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <optional>
 
 using namespace kelvar::link;
 using kelvar::sim::MeterServer;
@@ -90,61 +92,50 @@ private slots:
         }
     }
 
-    // Polling paused, probes to addresses 1..8 find the two meters on the
-    // bus; the silent addresses time out without a protocol line, without
-    // counting towards the six in a row and without touching the operator's
-    // address and time-out. Resuming brings the poll back.
-    void probesScanTheBus_data() { addProtocolRows(); }
-    void probesScanTheBus()
+    // The session lends its open line to a probe of another meter on the
+    // bus: while lent it neither sends nor reads (the other meter's reply
+    // reaches the probe whole) and counts no time-out; when the line comes
+    // back the meter information is read afresh and the poll resumes at the
+    // link's own address.
+    void sessionLendsItsLine_data() { addProtocolRows(); }
+    void sessionLendsItsLine()
     {
         QFETCH(Protocol, protocol);
         MeterServer meter;
-        for (quint8 address : {3, 7}) {
-            MeterState state = meter.state();
-            state.address = address;
-            state.protocol = protocol;
-            if (address == 3)
-                meter.setState(state);
-            else
-                meter.addMeter(state);
-        }
-        QVERIFY(kelvar::test::startMeter(meter));
+        QVERIFY(kelvar::test::startBus(meter, {3, 7}, [protocol](MeterState &s, kelvar::sim::Faults &) {
+            s.protocol = protocol;
+        }));
         QSerialPortChannel channel;
         ExchangeEngine engine(&channel);
         engine.setPortName(meter.devicePath());
         engine.setProtocol(protocol);
         engine.setAddress(3);
-        engine.setTimeout(400);
         engine.setRequestPause(0);
-        QStringList lines;
-        connect(&engine, &ExchangeEngine::protocolLine, this, [&](const QString &line) { lines << line; });
         QVERIFY(engine.ActionConnectExecute());
         QTRY_VERIFY_WITH_TIMEOUT(engine.statistics().repliesAccepted() > 0, Patience);
 
-        engine.setPollPaused(true);
-        QMap<int, QByteArray> found;
-        QSignalSpy finished(&engine, &ExchangeEngine::probeFinished);
-        for (int address = 1; address <= 8; ++address)
-            engine.probe(address, request(fn::ReadVersion), 150);
-        QVERIFY(kelvar::test::waitForSignals(finished, 8, Patience));
-        for (const QList<QVariant> &args : std::as_const(finished))
-            found[args[0].toInt()] = args[1].toByteArray();
-        QCOMPARE(found.keys(), (QList<int>{1, 2, 3, 4, 5, 6, 7, 8}));
-        for (int address = 1; address <= 8; ++address) {
-            const bool there = address == 3 || address == 7;
-            QCOMPARE(!found[address].isEmpty(), there);
-            if (there)
-                QCOMPARE(quint8(found[address][0]), quint8(fn::ReadVersion));
-        }
-        QCOMPARE(lines.filter(ExchangeEngine::TimeoutText).size(), 0);
+        SerialChannel *line = engine.lendLine();
+        QVERIFY(line && line->isOpen());
+        QVERIFY(!engine.lendLine());
+        const int sent = engine.statistics().requestsSent();
+        QSignalSpy reset(&engine, &ExchangeEngine::ResetMeterInfo);
+        LineProbe probe(line, engine.lineFormat());
+        probe.setWaitUs(150000);
+        std::optional<ProbeAnswer> answer;
+        connect(&probe, &LineProbe::answered, this, [&answer](const ProbeAnswer &a) { answer = a; });
+        probe.send(7, request(fn::ReadVersion));
+        QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), Patience);
+        QCOMPARE(answer->outcome, ProbeAnswer::Outcome::Reply);
+        QCOMPARE(quint8(answer->response[0]), quint8(fn::ReadVersion));
+        QCOMPARE(engine.statistics().requestsSent(), sent);
         QCOMPARE(engine.TimeoutCount(), 0);
-        QCOMPARE(engine.address(), 3);
-        QCOMPARE(engine.timeout(), 400);
-        QVERIFY(engine.queue().isEmpty());
 
+        engine.takeLineBack();
+        QCOMPARE(reset.size(), 1);
         const int accepted = engine.statistics().repliesAccepted();
-        engine.setPollPaused(false);
         QTRY_VERIFY_WITH_TIMEOUT(engine.statistics().repliesAccepted() > accepted + 2, Patience);
+        QCOMPARE(engine.address(), 3);
+        QCOMPARE(meter.receivedRequests(1).size(), 1);
         engine.ActionDisconnectExecute();
         meter.stop();
     }
